@@ -1,0 +1,69 @@
+// The one predicate for an official source address: HTTPS on port 443, no user information, and a
+// host inside one of the two agency domains on a dot boundary.
+#include "model/model.h"
+
+#include <windows.h>
+#include <winhttp.h>
+
+#include <algorithm>
+
+namespace {
+
+std::wstring asciiLower(std::wstring text)
+{
+    for (wchar_t& unit : text)
+        if (unit >= L'A' && unit <= L'Z')
+            unit = static_cast<wchar_t>(unit - L'A' + L'a');
+    return text;
+}
+
+bool hostInDomain(std::wstring_view host, std::string_view domain)
+{
+    const std::wstring wideDomain(domain.begin(), domain.end());  // the domains are ASCII
+    if (host == wideDomain)
+        return true;
+    return host.size() > wideDomain.size() && host.ends_with(wideDomain)
+        && host[host.size() - wideDomain.size() - 1] == L'.';
+}
+
+}  // namespace
+
+bool isAllowedSourceUrl(std::string_view url)
+{
+    if (url.size() > URL_LIMIT)
+        return false;
+    if (!url.starts_with("https://"))
+        return false;
+
+    std::wstring wide;
+    try {
+        wide = utf8ToUtf16(url);
+    } catch (const Failure&) {
+        return false;
+    }
+    if (!isSupportedWideText(wide))
+        return false;
+    if (url.find_first_of(std::string_view("\r\n\t \\", 5)) != std::string_view::npos)
+        return false;
+    // A NUL inside would make WinHttpCrackUrl see a shorter URL than the one we were given.
+    if (wide.find(L'\0') != std::wstring::npos)
+        return false;
+
+    URL_COMPONENTS parts{};
+    parts.dwStructSize = sizeof(parts);
+    parts.dwHostNameLength = static_cast<DWORD>(-1);
+    parts.dwUserNameLength = static_cast<DWORD>(-1);
+    parts.dwPasswordLength = static_cast<DWORD>(-1);
+    if (!WinHttpCrackUrl(wide.c_str(), 0, 0, &parts))
+        return false;
+    if (parts.nScheme != INTERNET_SCHEME_HTTPS || parts.nPort != INTERNET_DEFAULT_HTTPS_PORT)
+        return false;
+    if (parts.dwUserNameLength != 0 || parts.dwPasswordLength != 0)
+        return false;
+    if (parts.lpszHostName == nullptr || parts.dwHostNameLength == 0)
+        return false;
+
+    const std::wstring host = asciiLower(std::wstring(parts.lpszHostName, parts.dwHostNameLength));
+    return std::any_of(std::begin(ALLOWED_DOMAINS), std::end(ALLOWED_DOMAINS),
+                       [&](std::string_view domain) { return hostInDomain(host, domain); });
+}
