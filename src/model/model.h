@@ -148,3 +148,9 @@ inline constexpr std::string_view SEED_URL_MARS = "https://science.nasa.gov/miss
 Library buildSeedLibrary();
 void makeSeedStory(Library& library, std::string_view title, std::string_view body, std::string_view url,
                    std::int32_t asset, std::string_view source, std::int64_t published);
+
+// ---------------------------------------------------------------------------------------------
+// Clock
+
+// Whole seconds since 1970-01-01 00:00:00 UTC from the precise system clock.
+std::int64_t currentUnixSeconds();

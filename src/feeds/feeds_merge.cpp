@@ -1,0 +1,1 @@
+#include "feeds/feeds.h"
