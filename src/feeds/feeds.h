@@ -5,6 +5,8 @@
 #include "locale/locale.h"
 #include "model/model.h"
 
+#include <windows.h>
+
 #include <atomic>
 #include <cstdint>
 #include <string>
@@ -53,3 +55,46 @@ std::int32_t mergeFetchedStories(std::vector<Story>& stories, const std::vector<
 
 // ---------------------------------------------------------------------------------------------
 // Refresh cycle
+
+// Messages the worker posts to the main window; lParam owns a heap RefreshOutcome.
+inline constexpr UINT WM_APP_FEEDS_DONE = WM_APP + 1;
+
+struct RefreshOutcome {
+    std::vector<Story> stories;   // NASA's in document order, then NOAA's
+    std::int32_t okSources = 0;   // sources fetched and read without failure
+};
+
+struct FeedEndpoint {
+    std::wstring host;
+    std::wstring path;
+    std::string sourceLabel;      // "NASA" or "NOAA"
+    FetchOptions options;
+};
+
+// The two official feeds in fetch order: NASA's news releases, then NOAA's.
+std::vector<FeedEndpoint> officialFeedEndpoints();
+
+// Body of the feed worker thread: fetches and reads each endpoint in order, checking shuttingDown
+// before each one and before posting; posts WM_APP_FEEDS_DONE to the window, or frees the outcome
+// itself when shutting down or when the post fails.
+void runFeedWorker(HWND window, const std::atomic<bool>& shuttingDown, std::vector<FeedEndpoint> endpoints);
+
+// What the window thread shows, logs and announces after an outcome has been applied.
+struct RefreshReport {
+    std::int32_t newStories = 0;
+    UiStringKey statusKey = UiStringKey::BothSourcesChecked;
+    std::wstring statusText;       // localized, with the count appended where the key asks for it
+    bool statusIsError = false;
+    const char* activityEvent = "FEEDS_OK";
+    bool showBalloon = false;
+};
+
+// Window-thread handling of one outcome: merges the stories and records lastCheck when a source
+// answered. The caller then saves, shows statusText only when the save succeeded, logs the event
+// and shows the balloon when asked.
+RefreshReport applyRefreshOutcome(Library& library, const RefreshOutcome& outcome, std::int64_t now,
+                                  bool trayIconAdded);
+
+// The hourly schedule: true when an automatic check should start now.
+bool isAutoCheckDue(const LibrarySettings& settings, bool refreshInProgress, std::int64_t now,
+                    std::int64_t nextAutoCheck);
