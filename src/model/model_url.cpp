@@ -26,6 +26,45 @@ bool hostInDomain(std::wstring_view host, std::string_view domain)
         && host[host.size() - wideDomain.size() - 1] == L'.';
 }
 
+// The host and port texts as a browser reads them: the authority ends at the first "/", "?" or "#",
+// and the host follows any user information. Wine's WinHttpCrackUrl ends the host only at "/" and reads
+// "443abc" as port 443, so "https://example.com#.nasa.gov" would crack to a host inside an allowed
+// domain; the cracked parts must agree with this reading.
+struct Authority {
+    std::string_view host;
+    std::string_view port;
+    bool hasPort = false;
+};
+
+Authority authorityOf(std::string_view url)
+{
+    std::string_view rest = url.substr(8);
+    rest = rest.substr(0, rest.find_first_of("/?#"));
+    if (const std::size_t at = rest.rfind('@'); at != std::string_view::npos)
+        rest = rest.substr(at + 1);
+    Authority authority;
+    const std::size_t colon = rest.find(':');
+    authority.host = rest.substr(0, colon);
+    if (colon != std::string_view::npos) {
+        authority.hasPort = true;
+        authority.port = rest.substr(colon + 1);
+    }
+    return authority;
+}
+
+bool portTextIs(std::string_view text, unsigned expected)
+{
+    if (text.empty() || text.size() > 5)
+        return false;
+    unsigned value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            return false;
+        value = value * 10 + static_cast<unsigned>(c - '0');
+    }
+    return value == expected;
+}
+
 }  // namespace
 
 bool isAllowedSourceUrl(std::string_view url)
@@ -64,6 +103,11 @@ bool isAllowedSourceUrl(std::string_view url)
         return false;
 
     const std::wstring host = asciiLower(std::wstring(parts.lpszHostName, parts.dwHostNameLength));
+    const Authority authority = authorityOf(url);
+    if (authority.hasPort && !portTextIs(authority.port, INTERNET_DEFAULT_HTTPS_PORT))
+        return false;
+    if (asciiLower(utf8ToUtf16(authority.host)) != host)
+        return false;
     return std::any_of(std::begin(ALLOWED_DOMAINS), std::end(ALLOWED_DOMAINS),
                        [&](std::string_view domain) { return hostInDomain(host, domain); });
 }
