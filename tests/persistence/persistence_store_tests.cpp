@@ -1,0 +1,353 @@
+// The atomic write and the library save under real and injected faults: the named file always
+// reads back whole with its old or its new content, and no ".tmp" is left behind.
+#include "persistence/persistence_internal.h"
+#include "persistence_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace {
+
+Library withNote(Library library, const char* note)
+{
+    library.stories[0].note = note;
+    return library;
+}
+
+// Three generations of a real library file, so that "readable" can be checked by the reader.
+const Library OLD_LIBRARY = withNote(buildSeedLibrary(), "old");
+const Library NEW_LIBRARY = withNote(seedWithBoard(), "new, and longer than the old one");
+const Library OLDER_LIBRARY = withNote(buildSeedLibrary(), "older");
+const std::string OLD_TEXT = libraryText(OLD_LIBRARY);
+const std::string NEW_TEXT = libraryText(NEW_LIBRARY);
+const std::string OLDER_TEXT = libraryText(OLDER_LIBRARY);
+
+// ---------------------------------------------------------------------------------------------
+// Injected failures: each replaces one platform call of the write.
+
+HANDLE WINAPI refuseCreate(LPCWSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE)
+{
+    SetLastError(ERROR_ACCESS_DENIED);
+    return INVALID_HANDLE_VALUE;
+}
+
+BOOL WINAPI refuseWrite(HANDLE, LPCVOID, DWORD, LPDWORD written, LPOVERLAPPED)
+{
+    *written = 0;
+    SetLastError(ERROR_DISK_FULL);
+    return FALSE;
+}
+
+BOOL WINAPI writeHalf(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED overlapped)
+{
+    return WriteFile(file, data, size / 2, written, overlapped);  // reports success with fewer bytes
+}
+
+BOOL WINAPI refuseFlush(HANDLE)
+{
+    SetLastError(ERROR_IO_DEVICE);
+    return FALSE;
+}
+
+BOOL WINAPI closeButReportFailure(HANDLE handle)
+{
+    CloseHandle(handle);
+    SetLastError(ERROR_IO_DEVICE);
+    return FALSE;
+}
+
+BOOL WINAPI refuseMove(LPCWSTR, LPCWSTR, DWORD)
+{
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+}
+
+BOOL WINAPI refuseReplace(LPCWSTR, LPCWSTR, LPCWSTR, DWORD, LPVOID, LPVOID)
+{
+    SetLastError(ERROR_UNABLE_TO_REMOVE_REPLACED);
+    return FALSE;
+}
+
+// Fails after the old file has left its name, as ReplaceFileW can (ERROR_UNABLE_TO_MOVE_REPLACEMENT_2).
+BOOL WINAPI replaceHalfway(LPCWSTR replaced, LPCWSTR, LPCWSTR backup, DWORD, LPVOID, LPVOID)
+{
+    const std::wstring aside = backup != nullptr ? std::wstring(backup) : std::wstring(replaced) + L".replaced";
+    MoveFileExW(replaced, aside.c_str(), MOVEFILE_REPLACE_EXISTING);
+    SetLastError(ERROR_UNABLE_TO_MOVE_REPLACEMENT_2);
+    return FALSE;
+}
+
+struct FaultCase {
+    const char* name;
+    std::function<void(AtomicFileCalls&)> inject;
+    bool withExistingFile;  // the step is reached when the target exists (replace)
+    bool withoutFile;       // the step is reached on a first write (move)
+};
+
+const FaultCase FAULTS[] = {
+    {"create", [](AtomicFileCalls& c) { c.createFile = refuseCreate; }, true, true},
+    {"write", [](AtomicFileCalls& c) { c.writeFile = refuseWrite; }, true, true},
+    {"short write", [](AtomicFileCalls& c) { c.writeFile = writeHalf; }, true, true},
+    {"flush", [](AtomicFileCalls& c) { c.flushFileBuffers = refuseFlush; }, true, true},
+    {"close", [](AtomicFileCalls& c) { c.closeHandle = closeButReportFailure; }, true, true},
+    {"move", [](AtomicFileCalls& c) { c.moveFileEx = refuseMove; }, false, true},
+    {"replace", [](AtomicFileCalls& c) { c.replaceFile = refuseReplace; }, true, false},
+};
+
+TEST(WriteFileAtomic, FailureAtAnyStepKeepsTheOldFileWholeAndRemovesTmp)
+{
+    for (const FaultCase& row : FAULTS) {
+        if (!row.withExistingFile)
+            continue;
+        TempFolder folder;
+        const std::wstring path = folder.file(L"library.json");
+        ASSERT_TRUE(writeBytes(path, OLD_TEXT));
+        ASSERT_TRUE(writeBytes(path + L".bak", OLDER_TEXT));
+        AtomicFileCalls calls;
+        row.inject(calls);
+
+        EXPECT_FALSE(writeFileAtomic(path, NEW_TEXT, true, calls)) << row.name;
+        EXPECT_EQ(readBytes(path), OLD_TEXT) << row.name;
+        EXPECT_EQ(readLibraryFile(path), OLD_LIBRARY) << row.name;
+        EXPECT_EQ(readBytes(path + L".bak"), OLDER_TEXT) << row.name;
+        EXPECT_FALSE(fileExists(path + L".tmp")) << row.name;
+    }
+}
+
+TEST(WriteFileAtomic, FailureAtAnyStepOfAFirstWriteLeavesNoFileAtAll)
+{
+    for (const FaultCase& row : FAULTS) {
+        if (!row.withoutFile)
+            continue;
+        TempFolder folder;
+        const std::wstring path = folder.file(L"library.json");
+        AtomicFileCalls calls;
+        row.inject(calls);
+
+        EXPECT_FALSE(writeFileAtomic(path, NEW_TEXT, true, calls)) << row.name;
+        EXPECT_FALSE(fileExists(path)) << row.name;
+        EXPECT_FALSE(fileExists(path + L".bak")) << row.name;
+        EXPECT_FALSE(fileExists(path + L".tmp")) << row.name;
+    }
+}
+
+TEST(WriteFileAtomic, ReplaceThatFailsHalfwayPutsTheOldContentBack)
+{
+    TempFolder folder;
+    const std::wstring path = folder.file(L"library.json");
+    ASSERT_TRUE(writeBytes(path, OLD_TEXT));
+    ASSERT_TRUE(writeBytes(path + L".bak", OLDER_TEXT));
+    AtomicFileCalls calls;
+    calls.replaceFile = replaceHalfway;
+
+    EXPECT_FALSE(writeFileAtomic(path, NEW_TEXT, true, calls));
+    EXPECT_EQ(readLibraryFile(path), OLD_LIBRARY);
+    EXPECT_FALSE(fileExists(path + L".tmp"));
+}
+
+TEST(WriteFileAtomic, ReplaceWithoutBackupThatFailsHalfwayStillLeavesACompleteFile)
+{
+    TempFolder folder;
+    const std::wstring path = folder.file(L"board.json");
+    ASSERT_TRUE(writeBytes(path, OLD_TEXT));
+    AtomicFileCalls calls;
+    calls.replaceFile = replaceHalfway;
+
+    EXPECT_FALSE(writeFileAtomic(path, NEW_TEXT, false, calls));
+    EXPECT_EQ(readLibraryFile(path), NEW_LIBRARY);  // the old one went to a name nobody knows
+    EXPECT_FALSE(fileExists(path + L".tmp"));
+}
+
+TEST(WriteFileAtomic, SuccessfulReplaceMovesThePreviousContentToBak)
+{
+    TempFolder folder;
+    const std::wstring path = folder.file(L"library.json");
+    ASSERT_TRUE(writeBytes(path, OLD_TEXT));
+    ASSERT_TRUE(writeBytes(path + L".bak", OLDER_TEXT));
+
+    EXPECT_TRUE(writeFileAtomic(path, NEW_TEXT, true));
+    EXPECT_EQ(readLibraryFile(path), NEW_LIBRARY);
+    EXPECT_EQ(readLibraryFile(path + L".bak"), OLD_LIBRARY);
+    EXPECT_FALSE(fileExists(path + L".tmp"));
+}
+
+TEST(WriteFileAtomic, ReplaceWithoutBackupLeavesBakAlone)
+{
+    TempFolder folder;
+    const std::wstring path = folder.file(L"library.json");
+    ASSERT_TRUE(writeBytes(path, OLD_TEXT));
+    ASSERT_TRUE(writeBytes(path + L".bak", OLDER_TEXT));
+
+    EXPECT_TRUE(writeFileAtomic(path, NEW_TEXT, false));
+    EXPECT_EQ(readBytes(path), NEW_TEXT);
+    EXPECT_EQ(readBytes(path + L".bak"), OLDER_TEXT);
+}
+
+TEST(WriteFileAtomic, FirstWriteMakesNoBackup)
+{
+    TempFolder folder;
+    const std::wstring path = folder.file(L"library.json");
+    EXPECT_TRUE(writeFileAtomic(path, NEW_TEXT, true));
+    EXPECT_EQ(readBytes(path), NEW_TEXT);
+    EXPECT_FALSE(fileExists(path + L".bak"));
+    EXPECT_FALSE(fileExists(path + L".tmp"));
+}
+
+TEST(WriteFileAtomic, WritesEmptyContent)
+{
+    TempFolder folder;
+    const std::wstring path = folder.file(L"empty.json");
+    EXPECT_TRUE(writeFileAtomic(path, "", true));
+    EXPECT_EQ(readBytes(path), "");
+}
+
+TEST(WriteFileAtomic, StaleTmpFromACrashIsReplacedAndGone)
+{
+    TempFolder folder;
+    const std::wstring path = folder.file(L"library.json");
+    ASSERT_TRUE(writeBytes(path, OLD_TEXT));
+    ASSERT_TRUE(writeBytes(path + L".tmp", std::string(1000, 'z')));
+
+    EXPECT_TRUE(writeFileAtomic(path, NEW_TEXT, true));
+    EXPECT_EQ(readBytes(path), NEW_TEXT);
+    EXPECT_FALSE(fileExists(path + L".tmp"));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Real faults.
+
+TEST(WriteFileAtomic, TargetHeldOpenBySomeoneSharingNothingIsLeftAlone)
+{
+    TempFolder folder;
+    const std::wstring path = folder.file(L"library.json");
+    ASSERT_TRUE(writeBytes(path, OLD_TEXT));
+    {
+        ExclusiveHandle holder(path);
+        ASSERT_NE(holder.handle, INVALID_HANDLE_VALUE);
+        EXPECT_FALSE(writeFileAtomic(path, NEW_TEXT, true));
+        EXPECT_FALSE(fileExists(path + L".tmp"));
+    }
+    EXPECT_EQ(readBytes(path), OLD_TEXT);
+    EXPECT_FALSE(fileExists(path + L".bak"));
+}
+
+TEST(WriteFileAtomic, MissingFolderFailsWithoutCreatingAnything)
+{
+    TempFolder folder;
+    const std::wstring path = folder.file(L"absent\\library.json");
+    EXPECT_FALSE(writeFileAtomic(path, NEW_TEXT, true));
+    EXPECT_FALSE(fileExists(folder.file(L"absent")));
+}
+
+TEST(WriteFileAtomic, LockedTmpFailsAndTouchesNeitherFile)
+{
+    TempFolder folder;
+    const std::wstring path = folder.file(L"library.json");
+    ASSERT_TRUE(writeBytes(path, OLD_TEXT));
+    ASSERT_TRUE(writeBytes(path + L".tmp", "held by another program"));
+    {
+        ExclusiveHandle holder(path + L".tmp");
+        ASSERT_NE(holder.handle, INVALID_HANDLE_VALUE);
+        EXPECT_FALSE(writeFileAtomic(path, NEW_TEXT, true));
+    }
+    EXPECT_EQ(readBytes(path), OLD_TEXT);
+    // The only ".tmp" is the other program's own, with its own bytes: nothing of ours was left.
+    EXPECT_EQ(readBytes(path + L".tmp"), "held by another program");
+    EXPECT_FALSE(fileExists(path + L".bak"));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Library saves.
+
+TEST(StoreLibrary, SecondSaveKeepsTheFirstInBak)
+{
+    TempFolder folder;
+    const std::wstring path = folder.file(L"library.json");
+    Library library = buildSeedLibrary();
+    ASSERT_TRUE(storeLibrary(library, path));
+    library.stories[0].note = "Revision";
+    ASSERT_TRUE(storeLibrary(library, path));
+
+    EXPECT_EQ(readLibraryFile(path).stories[0].note, "Revision");
+    EXPECT_EQ(readLibraryFile(path + L".bak").stories[0].note, "");
+
+    // A save that cannot replace the held file changes nothing.
+    library.stories[0].note = "Third";
+    {
+        ExclusiveHandle holder(path);
+        EXPECT_FALSE(storeLibrary(library, path));
+    }
+    EXPECT_FALSE(fileExists(path + L".tmp"));
+    EXPECT_EQ(readLibraryFile(path).stories[0].note, "Revision");
+    EXPECT_EQ(readLibraryFile(path + L".bak").stories[0].note, "");
+}
+
+// Stories that fill the file: valid ids and URLs, bodies and notes of the given sizes.
+Library largeLibrary(std::size_t count, std::size_t bodyBytes, std::size_t noteBytes)
+{
+    Library library;
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::string url = "https://www.nasa.gov/news-release/story-" + std::to_string(i) + "/";
+        makeSeedStory(library, "Story " + std::to_string(i), std::string(bodyBytes, 'b'), url, -1, "NASA", 0);
+        library.stories.back().note = std::string(noteBytes, 'n');
+    }
+    return library;
+}
+
+TEST(StoreLibrary, RefusesATextTheReaderWouldRefuseAndKeepsThePreviousFile)
+{
+    TempFolder folder;
+    const std::wstring path = folder.file(L"library.json");
+    ASSERT_TRUE(storeLibrary(buildSeedLibrary(), path));
+    const std::optional<std::string> before = readBytes(path);
+
+    // 600 stories of 24000 + 8000 bytes print to about 19 MB, past the 16 MiB the reader accepts.
+    EXPECT_FALSE(storeLibrary(largeLibrary(600, BODY_LIMIT, NOTE_LIMIT), path));
+    EXPECT_EQ(readBytes(path), before);
+    EXPECT_FALSE(fileExists(path + L".tmp"));
+    EXPECT_FALSE(fileExists(path + L".bak"));
+}
+
+TEST(StoreLibrary, LargeLibraryBelowTheLimitIsSavedAndReadsBackEqual)
+{
+    TempFolder folder;
+    const std::wstring path = folder.file(L"library.json");
+    const Library library = largeLibrary(600, BODY_LIMIT, 0);  // about 14.5 MB
+    ASSERT_TRUE(storeLibrary(library, path));
+    EXPECT_EQ(readLibraryFile(path), library);
+}
+
+TEST(StoreLibrary, UnprintableTextFailsTheSaveAndWritesNothing)
+{
+    TempFolder folder;
+    const std::wstring path = folder.file(L"library.json");
+    Library library = buildSeedLibrary();
+    library.stories[0].note = "\xC3(";
+    EXPECT_FALSE(storeLibrary(library, path));
+    EXPECT_FALSE(fileExists(path));
+    EXPECT_FALSE(fileExists(path + L".tmp"));
+}
+
+TEST(StoreLibrary, InjectedReplaceFailureKeepsTheOldLibraryReadable)
+{
+    TempFolder folder;
+    const std::wstring path = folder.file(L"library.json");
+    Library library = buildSeedLibrary();
+    ASSERT_TRUE(storeLibrary(library, path));
+    library.stories[1].note = "Changed";
+    AtomicFileCalls calls;
+    calls.replaceFile = replaceHalfway;
+    EXPECT_FALSE(storeLibrary(library, path, calls));
+    EXPECT_EQ(readLibraryFile(path), buildSeedLibrary());
+}
+
+TEST(JoinPath, AddsExactlyOneSeparator)
+{
+    EXPECT_EQ(joinPath(L"C:\\data", L"library.json"), L"C:\\data\\library.json");
+    EXPECT_EQ(joinPath(L"C:\\data\\", L"library.json"), L"C:\\data\\library.json");
+    EXPECT_EQ(joinPath(L"C:/data/", L"library.json"), L"C:/data/library.json");
+    EXPECT_EQ(joinPath(L"", L"library.json"), L"library.json");
+}
+
+}  // namespace
