@@ -36,7 +36,7 @@ Integer clampDouble(double value)
 {
     constexpr double low = static_cast<double>(std::numeric_limits<Integer>::min());
     constexpr double high = -low;
-    if (std::isnan(value) || value <= low)  // no JSON text yields NaN; refuse it the same way anyway
+    if (std::isnan(value) || value <= low)  // no JSON text yields NaN; it would count as the lowest value
         return std::numeric_limits<Integer>::min();
     if (value >= high)
         return std::numeric_limits<Integer>::max();
