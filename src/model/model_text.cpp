@@ -14,6 +14,14 @@ bool isRefusedCodeUnit(wchar_t unit)
         || (unit >= 0xA640 && unit <= 0xA69F);   // Cyrillic Extended-B
 }
 
+bool isAscii(std::string_view text)
+{
+    unsigned char any = 0;
+    for (unsigned char byte : text)
+        any |= byte;
+    return any < 0x80;
+}
+
 }  // namespace
 
 std::wstring utf8ToUtf16(std::string_view text)
@@ -62,7 +70,9 @@ std::string checkText(std::string_view text, std::size_t maxBytes)
 {
     if (text.size() > maxBytes)
         fail("Unsupported text");
-    if (!isSupportedWideText(utf8ToUtf16(text)))
+    // Plain ASCII is valid UTF-8 and holds no refused code unit; only other text needs the
+    // conversion, which dominates reading a large library otherwise.
+    if (!isAscii(text) && !isSupportedWideText(utf8ToUtf16(text)))
         fail("Unsupported text");
     if (text.find('\0') != std::string_view::npos)
         fail("Unsupported text");
