@@ -1,0 +1,171 @@
+// Application shell: start-up and shutdown, the main window and its commands, timers and worker
+// hand-off, the tray icon, the child controls and their layout; plus the pure rules they follow.
+#pragma once
+
+#include "locale/locale.h"
+#include "shell/shell_state.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct RefreshOutcome;
+
+// ---------------------------------------------------------------------------------------------
+// Command line and exit codes
+
+struct CommandLineOptions {
+    bool uiTestMode = false;
+    std::int32_t forcedLanguage = -1;  // 0 English, 1 Spanish, 2 German; -1 keep the detected one
+    bool selfCheck = false;            // "--self-test" or "--network-test"
+    bool networkChecks = false;        // "--network-test"
+};
+
+// Options are found by plain substring search anywhere in the text, program path included.
+CommandLineOptions parseCommandLine(std::wstring_view commandLine);
+
+inline constexpr int EXIT_NO_APPDATA = 2;
+inline constexpr int EXIT_NO_DATA_FOLDER = 3;
+inline constexpr int EXIT_NO_GDIPLUS = 4;
+inline constexpr int EXIT_NO_WINDOW = 5;
+
+const wchar_t* dataFolderName(bool uiTestMode);   // "Kestrune" or "Kestrune-UI-Test"
+const wchar_t* windowClassName(bool uiTestMode);  // "KestruneWindow" or "KestruneTestWindow"
+
+// The path without its last component and the separators ("\" or "/") before it.
+std::wstring parentFolder(std::wstring_view path);
+
+// ---------------------------------------------------------------------------------------------
+// Window geometry (pure)
+
+struct PixelRect {
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+
+    bool operator==(const PixelRect&) const = default;
+};
+
+// At most 1280 x 850 dip, 20 px smaller than the work area, centred in it.
+PixelRect initialWindowRect(const RECT& workArea, UINT dpi);
+// Smallest window size: 1110 x 790 dip.
+SIZE minimumTrackSize(float dpiScale);
+// True when a client point (device pixels) lies in the draggable caption band.
+bool isCaptionPoint(int clientX, int clientY, float dpiScale, float clientWidthDip);
+// Each value scaled and truncated on its own, as MoveWindow receives it.
+PixelRect toDevicePixels(const DipRect& rect, float dpiScale);
+
+// ---------------------------------------------------------------------------------------------
+// Layout (pure): which controls a state shows, where, and whether enabled
+
+struct LayoutInputs {
+    Section section = Section::Discover;
+    float width = 1280.0f;   // client width in dip
+    float height = 820.0f;   // client height in dip
+    bool unsavedChanges = false;
+    bool refreshInProgress = false;
+    bool storySelected = false;   // selectedStoryId names a story
+    bool storyPinned = false;     // ... and that story is on the board
+    bool linkMode = false;
+    std::int32_t newLinkKind = 0;
+    bool undoAvailable = false;
+    bool plateDecodeRunning = false;
+    bool plateLoaded = false;     // plateImage holds a bitmap
+    bool licencesShown = false;
+    bool restoreArmed = false;
+    bool automatic = false;
+    bool notifications = false;
+};
+
+struct ControlPlacement {
+    ControlId id = 0;
+    DipRect rect;
+    bool enabled = true;
+};
+
+struct LayoutPlan {
+    std::vector<ControlPlacement> shown;  // every control not listed is hidden
+    std::optional<DipRect> boardViewRect;
+    std::optional<DipRect> atlasViewRect;
+};
+
+LayoutPlan planLayout(const LayoutInputs& inputs);
+const ControlPlacement* findPlacement(const LayoutPlan& plan, ControlId id);
+
+// The label of a button in the current interface language (empty for the edits).
+std::wstring controlLabel(ControlId id, const LayoutInputs& inputs);
+
+// ---------------------------------------------------------------------------------------------
+// Edit guards (pure)
+
+enum class EditDecision { Accept, Refuse, RefuseUnsupported };  // the last one shows key 53
+
+struct EditCharContext {
+    bool editable = true;      // not read-only
+    bool singleLine = false;   // the search box
+    bool canUndo = false;      // EM_CANUNDO
+    std::size_t length = 0;    // current text length, code units
+    std::size_t selectionStart = 0;
+    std::size_t selectionLength = 0;
+    std::size_t limit = 0;     // the control's text limit
+};
+
+EditDecision decideEditChar(wchar_t code, const EditCharContext& context);
+EditDecision decidePaste(std::wstring_view pasted, const EditCharContext& context);
+
+// Arrow-key selection in the Discover list: the new index, or -1 with an empty list.
+int nextListIndex(int currentIndex, int direction, int count);
+std::int32_t listOffsetForIndex(int index);
+
+// ---------------------------------------------------------------------------------------------
+// Window-thread operations
+
+void setStatus(AppState& app, std::wstring text, bool isError);
+void setStatusKey(AppState& app, UiStringKey key, bool isError);
+void repaint(const AppState& app);
+
+bool saveLibrary(AppState& app, Library& library);
+bool commitNote(AppState& app, Library& library);
+void saveNote(AppState& app, Library& library);
+void selectStory(AppState& app, Library& library, const std::string& id);
+void selectSection(AppState& app, Library& library, Section section);
+void hideToTray(AppState& app, Library& library);
+void requestQuit(AppState& app, Library& library);
+void showFromTray(AppState& app);
+
+void dispatchCommand(Session& session, ControlId id);
+
+void startRefresh(AppState& app, const Library& library);
+void onRefreshOutcome(AppState& app, Library& library, std::unique_ptr<RefreshOutcome> outcome);
+void refreshTick(AppState& app, const Library& library);
+void startPlateDecode(AppState& app);
+void onPlateResult(AppState& app, const Library& library, std::unique_ptr<PlateResult> result);
+void releasePlateImage(AppState& app);
+void loadPreviewImages(AppState& app);
+
+void createChildControls(AppState& app);
+void applyControlFont(AppState& app);
+void layoutControls(AppState& app, const Library& library);
+LayoutInputs layoutInputsOf(const AppState& app, const Library& library);
+HWND controlWindow(const AppState& app, ControlId id);
+
+void addTrayIcon(AppState& app);
+void onTrayEvent(Session& session, LPARAM event);
+void showNewStoriesBalloon(AppState& app);
+
+LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Start-up pieces the tests drive directly: the class of the mode, the window of its session
+// (null when creation failed), and one turn of the message loop with its global shortcuts.
+bool registerMainWindowClass(const AppState& app);
+HWND createMainWindow(Session& session);
+void processQueuedMessage(Session& session, MSG& message);
+
+// The whole program: start-up, message loop and shutdown; returns the process exit code.
+int runApplication(HINSTANCE instance);
+
+// Built-in checks of the program's own logic; writes the results file and returns 0 or 1.
+int runSelfChecks(const std::wstring& resultsPath, bool networkChecks);

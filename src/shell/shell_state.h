@@ -1,0 +1,276 @@
+// The one application-state record of the running program, its control ids and the small records
+// it holds (decoded images, hit rectangles, view rectangles); owned by the window thread.
+#pragma once
+
+#include "model/model.h"
+
+#include <windows.h>
+#include <objidl.h>
+#include <shellapi.h>
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace Gdiplus {
+class GpBitmap;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Sections, control ids, messages and timers
+
+enum class Section : std::int32_t { Discover = 0, Board = 1, Atlas = 2, Preferences = 3 };
+inline constexpr std::int32_t SECTION_COUNT = 4;
+
+// The id of a child control is also the command id its click sends.
+using ControlId = std::int32_t;
+
+inline constexpr ControlId ID_SECTION_DISCOVER = 100;
+inline constexpr ControlId ID_SECTION_BOARD = 101;
+inline constexpr ControlId ID_SECTION_ATLAS = 102;
+inline constexpr ControlId ID_SECTION_PREFERENCES = 103;
+inline constexpr ControlId ID_HIDE = 110;
+inline constexpr ControlId ID_CLOSE = 111;
+inline constexpr ControlId ID_REFRESH = 120;
+inline constexpr ControlId ID_PIN = 121;
+inline constexpr ControlId ID_READ_SOURCE = 122;
+inline constexpr ControlId ID_SAVE_NOTE = 123;
+inline constexpr ControlId ID_CONNECT = 124;
+inline constexpr ControlId ID_FIT_BOARD = 125;
+inline constexpr ControlId ID_CLEAR_LINKS = 126;
+inline constexpr ControlId ID_UNDO_BOARD = 127;
+inline constexpr ControlId ID_LINK_KIND = 128;
+inline constexpr ControlId ID_PLATE_0 = 140;
+inline constexpr ControlId ID_PLATE_1 = 141;
+inline constexpr ControlId ID_FIT_IMAGE = 142;
+inline constexpr ControlId ID_ACTUAL_PIXELS = 143;
+inline constexpr ControlId ID_ZOOM_IN = 144;
+inline constexpr ControlId ID_ZOOM_OUT = 145;
+inline constexpr ControlId ID_RETRY_IMAGE = 146;
+inline constexpr ControlId ID_HOURLY = 160;
+inline constexpr ControlId ID_NOTIFY = 161;
+inline constexpr ControlId ID_EXPORT = 162;
+inline constexpr ControlId ID_OPEN_FOLDER = 163;
+inline constexpr ControlId ID_RESTORE = 164;
+inline constexpr ControlId ID_CANCEL_RESTORE = 165;
+inline constexpr ControlId ID_RETRY_SAVE = 166;
+inline constexpr ControlId ID_LICENCES = 167;
+inline constexpr ControlId ID_SEARCH = 200;
+inline constexpr ControlId ID_STORY_TEXT = 201;
+inline constexpr ControlId ID_NOTE = 202;
+inline constexpr ControlId ID_LICENCES_TEXT = 203;
+
+// Creation order of the owner-drawn buttons, which is also the tab order.
+inline constexpr std::array<ControlId, 30> BUTTON_IDS = {
+    100, 101, 102, 103, 110, 111, 120, 121, 122, 123, 124, 125, 126, 127, 128,
+    140, 141, 142, 143, 144, 145, 146, 160, 161, 162, 163, 164, 165, 166, 167};
+inline constexpr std::array<ControlId, 4> EDIT_IDS = {ID_SEARCH, ID_STORY_TEXT, ID_NOTE, ID_LICENCES_TEXT};
+
+inline constexpr UINT WM_APP_PLATE_DONE = WM_APP + 2;
+inline constexpr UINT WM_APP_TRAY = WM_APP + 3;
+
+inline constexpr UINT_PTR TIMER_TICK = 1;
+inline constexpr UINT TIMER_TICK_MS = 15000;
+inline constexpr UINT_PTR TIMER_NOTE_SAVE = 2;
+inline constexpr UINT TIMER_NOTE_SAVE_MS = 900;
+
+inline constexpr std::int32_t LIST_ROW_PITCH = 123;
+inline constexpr std::int64_t AUTO_CHECK_INTERVAL = 3600;
+inline constexpr UINT TRAY_ICON_ID = 1;
+
+// ---------------------------------------------------------------------------------------------
+// Small records
+
+// A rectangle in device-independent pixels: left, top, width, height.
+struct DipRect {
+    float left = 0.0f;
+    float top = 0.0f;
+    float width = 0.0f;
+    float height = 0.0f;
+
+    bool operator==(const DipRect&) const = default;
+};
+
+// A clickable row or card of the last paint, in dip, with the story it stands for.
+struct HitRecord {
+    float left = 0.0f;
+    float top = 0.0f;
+    float width = 0.0f;
+    float height = 0.0f;
+    std::string id;
+};
+
+// The eight interface colours (ARGB), never changed at run time.
+struct Palette {
+    std::uint32_t ink = 0xFF1B2642;
+    std::uint32_t muted = 0xFF646C7C;
+    std::uint32_t cobalt = 0xFF1E43CB;
+    std::uint32_t paper = 0xFFF7F6F1;
+    std::uint32_t card = 0xFFFFFFFC;
+    std::uint32_t line = 0xFFE0E1DD;
+    std::uint32_t apricot = 0xFFFFB782;
+    std::uint32_t cobaltTint = 0xFFE9EFFF;
+};
+
+// An encoded image held in a COM memory stream and the GDI+ bitmap decoded from it. The stream
+// must outlive the bitmap, so release deletes the bitmap first.
+struct DecodedImage {
+    IStream* stream = nullptr;
+    Gdiplus::GpBitmap* bitmap = nullptr;
+
+    DecodedImage() = default;
+    DecodedImage(IStream* s, Gdiplus::GpBitmap* b) : stream(s), bitmap(b) {}
+    DecodedImage(const DecodedImage&) = delete;
+    DecodedImage& operator=(const DecodedImage&) = delete;
+    DecodedImage(DecodedImage&& other) noexcept : stream(other.stream), bitmap(other.bitmap)
+    {
+        other.stream = nullptr;
+        other.bitmap = nullptr;
+    }
+    DecodedImage& operator=(DecodedImage&& other) noexcept
+    {
+        if (this != &other) {
+            reset();
+            stream = other.stream;
+            bitmap = other.bitmap;
+            other.stream = nullptr;
+            other.bitmap = nullptr;
+        }
+        return *this;
+    }
+    ~DecodedImage() { reset(); }
+
+    void reset() noexcept;  // defined with the drawing kit, which owns GDI+
+    bool hasBitmap() const noexcept { return bitmap != nullptr; }
+};
+
+// What the image worker hands back: the decoded plate (empty on failure) and its index.
+struct PlateResult {
+    DecodedImage image;
+    std::int32_t plate = 0;
+};
+
+// Owner of an ordinary kernel handle that may be INVALID_HANDLE_VALUE.
+struct FileHandle {
+    HANDLE handle = INVALID_HANDLE_VALUE;
+
+    FileHandle() = default;
+    explicit FileHandle(HANDLE h) : handle(h) {}
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    FileHandle(FileHandle&& other) noexcept : handle(other.handle) { other.handle = INVALID_HANDLE_VALUE; }
+    FileHandle& operator=(FileHandle&& other) noexcept
+    {
+        if (this != &other) {
+            close();
+            handle = other.handle;
+            other.handle = INVALID_HANDLE_VALUE;
+        }
+        return *this;
+    }
+    ~FileHandle() { close(); }
+
+    bool valid() const noexcept { return handle != INVALID_HANDLE_VALUE && handle != nullptr; }
+    void close() noexcept
+    {
+        if (valid())
+            CloseHandle(handle);
+        handle = INVALID_HANDLE_VALUE;
+    }
+};
+
+// Cached fonts and string formats of the drawing kit; released before GDI+ stops.
+struct TextKit;
+struct TextKitRelease {
+    void operator()(TextKit* kit) const noexcept;  // defined with the drawing kit
+};
+
+// ---------------------------------------------------------------------------------------------
+// The application state
+
+struct AppState {
+    // Process and window resources
+    FileHandle instanceLock;
+    HINSTANCE instance = nullptr;
+    HWND mainWindow = nullptr;
+    HICON appIcon = nullptr;
+    HFONT controlFont = nullptr;
+    HBRUSH editBackgroundBrush = nullptr;
+    std::map<ControlId, HWND> controls;
+    NOTIFYICONDATAW trayIconData{};
+    bool trayIconAdded = false;
+    UINT taskbarCreatedMessage = 0;
+    bool uiTestMode = false;
+    std::wstring dataFolder;
+    std::wstring libraryPath;
+
+    // Geometry
+    float dpiScale = 1.0f;
+    float clientWidthDip = 1280.0f;
+    float clientHeightDip = 820.0f;
+    DipRect boardViewRect;
+    DipRect atlasViewRect;
+    Palette palette;
+
+    // Navigation and selection
+    Section currentSection = Section::Discover;
+    std::string selectedStoryId;
+    std::wstring searchText;
+    std::int32_t listScrollOffset = 0;
+    bool licencesShown = false;
+    bool restoreArmed = false;
+
+    // Story board
+    double boardZoom = 1.0;
+    double boardPanX = 30.0;
+    double boardPanY = 35.0;
+    bool linkMode = false;
+    std::int32_t newLinkKind = 0;
+    Library undoSnapshot;
+    bool undoAvailable = false;
+
+    // Evidence atlas
+    std::int32_t requestedPlate = 0;
+    std::int32_t loadedPlate = -1;
+    DecodedImage plateImage;
+    std::array<DecodedImage, 2> previewImages;
+    double atlasZoom = 1.0;
+    double atlasPanX = 0.0;
+    double atlasPanY = 0.0;
+
+    // Mouse
+    bool dragging = false;
+    bool dragMoved = false;
+    std::string draggedStoryId;
+    float lastMouseX = 0.0f;
+    float lastMouseY = 0.0f;
+    std::vector<HitRecord> hitRows;
+
+    // Status, saving and background work
+    std::wstring statusText;
+    bool statusIsError = false;
+    bool unsavedChanges = false;
+    bool suppressEditNotifications = false;
+    std::int64_t nextAutoCheck = 0;
+    bool refreshInProgress = false;
+    bool plateDecodeRunning = false;
+    std::atomic<bool> shuttingDown{false};
+    std::thread feedWorker;
+    std::thread imageWorker;
+
+    // Drawing caches kept between paints (same picture as creating them per call).
+    std::unique_ptr<TextKit, TextKitRelease> textKit;
+};
+
+static_assert(sizeof(NOTIFYICONDATAW) == 976, "the tray record is used at its full size");
+
+// The window thread's whole world: the state record and the library beside it.
+struct Session {
+    AppState app;
+    Library library;
+};

@@ -1,0 +1,233 @@
+// The frame painter: off-screen buffer, background, header band and texts, sidebar with the route
+// mark and live figures, the section's view and the status line; and the owner-drawn buttons.
+#include "views/views_internal.h"
+
+#include "locale/locale.h"
+
+#include <algorithm>
+#include <array>
+
+using namespace views_detail;
+using Gdiplus::GpStatus;
+
+namespace {
+
+constexpr std::uint32_t HEADER_GRADIENT_START = 0xFFF6F6F1;
+constexpr std::uint32_t HEADER_GRADIENT_END = 0xFFFEEEDE;
+constexpr std::uint32_t ROUTE_LINE = 0xFFCCD6F4;
+constexpr float SIDEBAR_WIDTH = 206.0f;
+
+void paintHeaderBand(Canvas& canvas, float W)
+{
+    const Gdiplus::PointF from(SIDEBAR_WIDTH, 0.0f), to(W, 144.0f);
+    Gdiplus::GpLineGradient* gradient = nullptr;
+    const GpStatus status = gp::GdipCreateLineBrush(&from, &to, HEADER_GRADIENT_START, HEADER_GRADIENT_END,
+                                                    Gdiplus::WrapModeTile, &gradient);
+    recordStatus(canvas, status);
+    if (status != Gdiplus::Ok)
+        return;
+    BrushPtr brush(gradient);
+    recordStatus(canvas, gp::GdipFillRectangle(canvas.graphics, brush.get(), SIDEBAR_WIDTH, 0.0f, W - SIDEBAR_WIDTH,
+                                               144.0f));
+}
+
+void paintHeaderTexts(Canvas& canvas, const AppState& app)
+{
+    const Palette& p = app.palette;
+    const float W = app.clientWidthDip;
+    const int section = static_cast<int>(app.currentSection);
+    drawText(canvas, std::wstring_view(L"FIELD STATION   /   01"), {225, 22, 400, 18},
+             {.size = 10.5f, .colour = p.muted, .bold = true});
+    drawText(canvas, std::wstring_view(UiText(static_cast<UiStringKey>(5 + section))), {224, 67, W - 460, 47},
+             {.size = 32.0f, .colour = p.ink, .georgia = true});
+    if (app.currentSection != Section::Preferences)
+        drawText(canvas, std::wstring_view(UiText(static_cast<UiStringKey>(9 + section))), {225, 119, W - 252, 22},
+                 {.size = 13.0f, .colour = p.muted});
+}
+
+void paintRouteMark(Canvas& canvas, const Palette& p)
+{
+    drawLine(canvas, ROUTE_LINE, 2.0f, 26, 96, 77, 72);
+    drawLine(canvas, ROUTE_LINE, 2.0f, 77, 72, 104, 124);
+    drawLine(canvas, p.apricot, 2.0f, 104, 124, 178, 106);
+    fillEllipse(canvas, {19, 89, 14, 14}, p.cobalt);
+    fillEllipse(canvas, {72, 67, 10, 10}, p.cobalt);
+    fillEllipse(canvas, {98, 118, 12, 12}, p.apricot);
+    fillEllipse(canvas, {173, 101, 10, 10}, p.apricot);
+}
+
+void paintSidebar(Canvas& canvas, const AppState& app, const Library& library)
+{
+    const Palette& p = app.palette;
+    const float H = app.clientHeightDip;
+    fillRect(canvas, {0, 0, SIDEBAR_WIDTH, H}, p.paper);
+    drawLine(canvas, p.line, 1.0f, SIDEBAR_WIDTH, 57, SIDEBAR_WIDTH, H - 40);
+    paintRouteMark(canvas, p);
+    drawText(canvas, std::wstring_view(L"KESTRUNE"), {24, 24, 165, 27}, {.size = 21.0f, .colour = p.cobalt, .bold = true});
+    drawText(canvas, std::wstring_view(UiText(UiStringKey::Tagline)), {25, 126, 157, 39}, {.size = 12.0f, .colour = p.muted});
+
+    const auto pinned = std::count_if(library.stories.begin(), library.stories.end(),
+                                      [](const Story& story) { return story.saved; });
+    drawText(canvas, std::wstring_view(std::to_wstring(pinned)), {26, H - 215, 145, 54},
+             {.size = 43.0f, .colour = p.cobalt, .georgia = true});
+    drawText(canvas, std::wstring_view(UiText(UiStringKey::SectionBoard)), {27, H - 157, 155, 26},
+             {.size = 13.0f, .colour = p.muted});
+    drawText(canvas, std::wstring_view(connectionsLine(library.links.size())), {27, H - 131, 160, 26},
+             {.size = 12.0f, .colour = p.muted});
+    drawText(canvas, std::wstring_view(formatLocalDateTime(currentUnixSeconds(), false)), {26, H - 93, 160, 27},
+             {.size = 21.0f, .colour = p.ink});
+    drawText(canvas, std::wstring_view(formatUtcOffset()), {27, H - 65, 160, 20}, {.size = 11.0f, .colour = p.muted});
+}
+
+void paintStatusLine(Canvas& canvas, const AppState& app)
+{
+    const float W = app.clientWidthDip, H = app.clientHeightDip;
+    fillRect(canvas, {0, H - 38, W, 38}, app.statusIsError ? STATUS_ERROR_BACKGROUND : STATUS_BACKGROUND);
+    const std::wstring_view text = app.statusText.empty() ? std::wstring_view(UiText(UiStringKey::Ready))
+                                                          : std::wstring_view(app.statusText);
+    drawText(canvas, text, statusTextRect(W, H, app.unsavedChanges),
+             {.size = 12.0f, .colour = app.statusIsError ? STATUS_ERROR_TEXT : app.palette.muted});
+}
+
+void paintSection(Canvas& canvas, AppState& app, const Library& library)
+{
+    switch (app.currentSection) {
+    case Section::Discover:    paintDiscover(canvas, app, library); break;
+    case Section::Board:       paintBoard(canvas, app, library); break;
+    case Section::Atlas:       paintAtlas(canvas, app, library); break;
+    case Section::Preferences: paintPreferences(canvas, app, library); break;
+    }
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Pure parts
+
+DipRect statusTextRect(float width, float height, bool unsavedChanges)
+{
+    return {16.0f, height - 29.0f, width - (unsavedChanges ? 180.0f : 32.0f), 24.0f};
+}
+
+std::wstring connectionsLine(std::size_t links)
+{
+    return std::to_wstring(links) + L" " + UiText(UiStringKey::Connections);
+}
+
+ButtonColours buttonColours(ControlId id, const ButtonLook& look, const Palette& p)
+{
+    const ButtonColours strong{p.cobalt, p.card};
+    ButtonColours colours{p.card, p.ink};
+    if (id >= ID_SECTION_DISCOVER && id <= ID_SECTION_PREFERENCES)
+        colours = id - ID_SECTION_DISCOVER == static_cast<int>(look.section) ? strong : ButtonColours{p.paper, p.muted};
+    else if (id == ID_REFRESH || id == ID_PIN)
+        colours = strong;
+    else if (id == ID_SAVE_NOTE)
+        colours = {p.cobaltTint, p.cobalt};
+    else if (id == ID_CONNECT && look.linkMode)
+        colours = strong;
+    else if ((id == ID_PLATE_0 && look.requestedPlate == 0) || (id == ID_PLATE_1 && look.requestedPlate == 1))
+        colours = strong;
+    else if (id == ID_HIDE)
+        colours = {p.paper, p.ink};
+    else if (id == ID_CLOSE)
+        colours = {look.section == Section::Preferences ? p.card : p.paper, p.ink};
+
+    if (look.pressed)
+        colours.fill = BUTTON_PRESSED;
+    if (look.disabled)
+        colours = {p.paper, p.muted};
+    return colours;
+}
+
+DipRect buttonLabelRect(float w, float h, std::wstring_view label)
+{
+    // A lone glyph wider than the inset rectangle (the 17 px "×" in its 30 dip button) is not
+    // drawn at all by GDI+; centred, the wider rectangle puts it exactly where the inset one would.
+    if (label.size() == 1)
+        return {1, 1, w - 2, h - 2};
+    return {8, 1, w - 16, h - 2};
+}
+
+float buttonLabelSize(ControlId id, Section section)
+{
+    return id == ID_CLOSE && section != Section::Preferences ? 17.0f : 13.5f;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Painting
+
+void paintFrame(Canvas& canvas, AppState& app, const Library& library)
+{
+    const float W = app.clientWidthDip, H = app.clientHeightDip;
+    fillRect(canvas, {0, 0, W, H}, app.palette.paper);
+    paintHeaderBand(canvas, W);
+    paintSidebar(canvas, app, library);
+    paintHeaderTexts(canvas, app);
+    paintSection(canvas, app, library);
+    paintStatusLine(canvas, app);
+}
+
+void paintWindow(HDC dc, AppState& app, const Library& library)
+{
+    RECT client{};
+    GetClientRect(app.mainWindow, &client);
+    const int width = std::max<int>(1, client.right - client.left);
+    const int height = std::max<int>(1, client.bottom - client.top);
+
+    MemoryDc memory(CreateCompatibleDC(dc));
+    if (!memory)
+        return;
+    GdiBitmap bitmap(CreateCompatibleBitmap(dc, width, height));
+    if (!bitmap)
+        return;
+    HGDIOBJ previous = SelectObject(memory.get(), bitmap.get());
+
+    Canvas canvas;
+    if (beginCanvas(canvas, memory.get(), app.dpiScale, textKitOf(app)))
+        paintFrame(canvas, app, library);
+    endCanvas(canvas);
+
+    BitBlt(dc, 0, 0, width, height, memory.get(), 0, 0, SRCCOPY);
+    SelectObject(memory.get(), previous);
+}
+
+void drawOwnerButton(const DRAWITEMSTRUCT& item, AppState& app)
+{
+    const int width = item.rcItem.right - item.rcItem.left;
+    const int height = item.rcItem.bottom - item.rcItem.top;
+    if (width <= 0 || height <= 0)
+        return;
+    // Drawn off-screen first so a relabelled button never shows a half-drawn frame.
+    MemoryDc memory(CreateCompatibleDC(item.hDC));
+    GdiBitmap bitmap(memory ? CreateCompatibleBitmap(item.hDC, width, height) : nullptr);
+    if (!memory || !bitmap)
+        return;
+    HGDIOBJ previous = SelectObject(memory.get(), bitmap.get());
+
+    const ControlId id = static_cast<ControlId>(item.CtlID);
+    const ButtonLook look{.section = app.currentSection,
+                          .licencesShown = app.licencesShown,
+                          .linkMode = app.linkMode,
+                          .requestedPlate = app.requestedPlate,
+                          .pressed = (item.itemState & ODS_SELECTED) != 0,
+                          .disabled = (item.itemState & ODS_DISABLED) != 0};
+    const ButtonColours colours = buttonColours(id, look, app.palette);
+    const bool focused = (item.itemState & ODS_FOCUS) != 0;
+
+    Canvas canvas;
+    if (beginCanvas(canvas, memory.get(), app.dpiScale, textKitOf(app))) {
+        const float w = static_cast<float>(width) / app.dpiScale, h = static_cast<float>(height) / app.dpiScale;
+        fillRect(canvas, {0, 0, w, h}, app.palette.paper);
+        fillRoundedRect(canvas, {1, 1, w - 2, h - 2}, 7.0f, colours.fill, focused ? app.palette.cobalt : 0u);
+        std::array<wchar_t, 400> label{};
+        const int length = GetWindowTextW(item.hwndItem, label.data(), static_cast<int>(label.size()));
+        const std::wstring_view text(label.data(), static_cast<std::size_t>(std::max(0, length)));
+        drawText(canvas, text, buttonLabelRect(w, h, text),
+                 {.size = buttonLabelSize(id, app.currentSection), .colour = colours.text, .bold = true, .centred = true});
+    }
+    endCanvas(canvas);
+
+    BitBlt(item.hDC, item.rcItem.left, item.rcItem.top, width, height, memory.get(), 0, 0, SRCCOPY);
+    SelectObject(memory.get(), previous);
+}

@@ -1,0 +1,423 @@
+// The real main window in the test process: saving with its failure state, the Retry-save button,
+// refused hiding, arrow keys through the dialog manager, Tab navigation and the edit guards.
+#include "shell/shell.h"
+
+#include "locale/locale.h"
+#include "persistence/persistence.h"
+
+#include <gtest/gtest.h>
+
+#include <gdiplus.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+std::filesystem::path makeTempFolder()
+{
+    wchar_t base[MAX_PATH + 1] = {};
+    GetTempPathW(MAX_PATH, base);
+    const std::filesystem::path folder = std::filesystem::path(base) /
+        (L"kestrune-shell-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(GetTickCount64()));
+    std::filesystem::create_directories(folder);
+    return folder;
+}
+
+std::wstring textOf(HWND window)
+{
+    wchar_t buffer[4096] = {};
+    GetWindowTextW(window, buffer, 4096);
+    return buffer;
+}
+
+bool putOnClipboard(const std::wstring& text)
+{
+    if (!OpenClipboard(nullptr))
+        return false;
+    EmptyClipboard();
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
+    auto* target = static_cast<wchar_t*>(GlobalLock(memory));
+    std::copy(text.c_str(), text.c_str() + text.size() + 1, target);
+    GlobalUnlock(memory);
+    const bool placed = SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
+    CloseClipboard();
+    return placed;
+}
+
+// One window for the whole suite (adding and removing a tray icon costs seconds under Wine); each
+// test gets a fresh data folder, the seed library and the window's state back at its start.
+class LiveWindow : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        const Gdiplus::GdiplusStartupInput input;
+        Gdiplus::GdiplusStartup(&gdiplusToken, &input, nullptr);
+        currentUiLanguage = UiLanguage::English;
+        session = new Session;
+        AppState& app = session->app;
+        app.uiTestMode = true;
+        app.instance = GetModuleHandleW(nullptr);
+        app.editBackgroundBrush = CreateSolidBrush(RGB(255, 255, 252));
+        registerMainWindowClass(app);
+        createMainWindow(*session);
+        ShowWindow(app.mainWindow, SW_SHOW);
+    }
+
+    static void TearDownTestSuite()
+    {
+        AppState& app = session->app;
+        if (app.mainWindow && IsWindow(app.mainWindow))
+            DestroyWindow(app.mainWindow);
+        if (app.feedWorker.joinable())
+            app.feedWorker.join();
+        MSG message{};
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        }
+        app.textKit.reset();
+        if (app.controlFont)
+            DeleteObject(app.controlFont);
+        DeleteObject(app.editBackgroundBrush);
+        delete session;
+        session = nullptr;
+        Gdiplus::GdiplusShutdown(gdiplusToken);
+    }
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(session->app.mainWindow);
+        currentUiLanguage = UiLanguage::English;
+        folder = makeTempFolder();
+        AppState& app = session->app;
+        app.dataFolder = folder.wstring();
+        app.libraryPath = (folder / L"library.json").wstring();
+        session->library = buildSeedLibrary();
+        ASSERT_TRUE(storeLibrary(session->library, app.libraryPath));
+        app.unsavedChanges = false;
+        app.linkMode = false;
+        app.trayIconAdded = trayAvailable();
+        app.selectedStoryId.clear();
+        app.listScrollOffset = 0;
+        app.searchText.clear();
+        selectSection(app, session->library, Section::Discover);
+        selectStory(app, session->library, session->library.stories.front().id);
+        setStatus(app, L"", false);
+        if (!IsWindowVisible(app.mainWindow))
+            ShowWindow(app.mainWindow, SW_SHOW);
+        pump();
+    }
+
+    void TearDown() override
+    {
+        // Leave nothing pending for the next test: an unsaved state would block its section change.
+        session->app.unsavedChanges = false;
+        KillTimer(session->app.mainWindow, TIMER_NOTE_SAVE);
+        pump();
+        std::error_code ignored;
+        std::filesystem::remove_all(folder, ignored);
+    }
+
+    static bool trayAvailable()
+    {
+        static const bool added = session->app.trayIconAdded;
+        return added;
+    }
+
+    void pump()
+    {
+        MSG message{};
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+            processQueuedMessage(*session, message);
+    }
+
+    // One key press as it arrives in the queue, addressed to the focused window.
+    void press(WPARAM key)
+    {
+        MSG message{GetFocus(), WM_KEYDOWN, key, 1, 0, {}};
+        processQueuedMessage(*session, message);
+        pump();
+    }
+
+    HWND control(ControlId id) const { return controlWindow(session->app, id); }
+    AppState& app() { return session->app; }
+    Library& library() { return session->library; }
+
+    std::string activityLog() const
+    {
+        std::ifstream file(folder / L"activity.log");
+        std::stringstream text;
+        text << file.rdbuf();
+        return text.str();
+    }
+
+    static ULONG_PTR gdiplusToken;
+    static Session* session;
+    std::filesystem::path folder;
+};
+
+Session* LiveWindow::session = nullptr;
+ULONG_PTR LiveWindow::gdiplusToken = 0;
+
+// A library file held open without sharing: every replacement of it fails.
+struct FileLock {
+    HANDLE handle;
+    explicit FileLock(const std::wstring& path)
+        : handle(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr))
+    {
+    }
+    ~FileLock() { release(); }
+    void release()
+    {
+        if (handle != INVALID_HANDLE_VALUE)
+            CloseHandle(handle);
+        handle = INVALID_HANDLE_VALUE;
+    }
+};
+
+}  // namespace
+
+TEST_F(LiveWindow, SelectingAStoryFillsTheEditorsWithCrLfText)
+{
+    Story& second = library().stories[1];
+    second.note = "line one\nline two";
+    selectStory(app(), library(), second.id);
+    EXPECT_EQ(textOf(control(ID_NOTE)), L"line one\r\nline two");
+    EXPECT_FALSE(app().unsavedChanges) << "filling the editor is not an edit";
+}
+
+TEST_F(LiveWindow, FailedSaveKeepsTheChangeShowsRetryAndLogs)
+{
+    FileLock lock(app().libraryPath);
+    ASSERT_NE(lock.handle, INVALID_HANDLE_VALUE);
+    SetWindowTextW(control(ID_NOTE), L"kept in memory");
+    EXPECT_FALSE(commitNote(app(), library()));
+
+    EXPECT_TRUE(app().unsavedChanges);
+    EXPECT_EQ(library().stories.front().note, "kept in memory");
+    EXPECT_TRUE(IsWindowVisible(control(ID_RETRY_SAVE)));
+    EXPECT_EQ(textOf(control(ID_RETRY_SAVE)), L"Retry save");
+    EXPECT_TRUE(app().statusIsError);
+    EXPECT_EQ(app().statusText, UiText(UiStringKey::SaveFailed));
+    EXPECT_NE(activityLog().find(" SAVE_FAILED"), std::string::npos);
+}
+
+TEST_F(LiveWindow, RetrySaveWritesOnceSoTheBackupKeepsThePreviousLibrary)
+{
+    // On disk: library.json says "second", its backup "first".
+    library().stories.front().note = "first";
+    ASSERT_TRUE(storeLibrary(library(), app().libraryPath));
+    library().stories.front().note = "second";
+    ASSERT_TRUE(storeLibrary(library(), app().libraryPath));
+    app().selectedStoryId.clear();
+    selectStory(app(), library(), library().stories.front().id);
+
+    {
+        FileLock lock(app().libraryPath);
+        SetWindowTextW(control(ID_NOTE), L"third");
+        ASSERT_FALSE(commitNote(app(), library()));
+    }
+    dispatchCommand(*session, ID_RETRY_SAVE);
+
+    EXPECT_FALSE(app().unsavedChanges);
+    EXPECT_FALSE(app().statusIsError);
+    EXPECT_EQ(app().statusText, UiText(UiStringKey::SavedLocally));
+    EXPECT_FALSE(IsWindowVisible(control(ID_RETRY_SAVE)));
+    EXPECT_EQ(readLibraryFile(app().libraryPath).stories.front().note, "third");
+    EXPECT_EQ(readLibraryFile(app().libraryPath + L".bak").stories.front().note, "second");
+}
+
+TEST_F(LiveWindow, RetrySaveAlsoSavesWhenTheNoteEditorIsHidden)
+{
+    selectSection(app(), library(), Section::Preferences);
+    {
+        FileLock lock(app().libraryPath);
+        dispatchCommand(*session, ID_NOTIFY);
+        ASSERT_TRUE(app().unsavedChanges);
+    }
+    dispatchCommand(*session, ID_RETRY_SAVE);
+    EXPECT_FALSE(app().unsavedChanges);
+    EXPECT_TRUE(readLibraryFile(app().libraryPath).settings.notifications);
+}
+
+TEST_F(LiveWindow, ClosingIsRefusedWhileChangesAreUnsaved)
+{
+    FileLock lock(app().libraryPath);
+    SetWindowTextW(control(ID_NOTE), L"unsaved");
+    SendMessageW(app().mainWindow, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(IsWindowVisible(app().mainWindow));
+    EXPECT_TRUE(app().unsavedChanges);
+    EXPECT_EQ(app().statusText, UiText(UiStringKey::SaveFailed));
+}
+
+TEST_F(LiveWindow, QuitWithUnsavedChangesShowsTheWindowInsteadOfEnding)
+{
+    FileLock lock(app().libraryPath);
+    SetWindowTextW(control(ID_NOTE), L"unsaved");
+    requestQuit(app(), library());
+    EXPECT_TRUE(IsWindow(app().mainWindow));
+    EXPECT_TRUE(IsWindowVisible(app().mainWindow));
+    EXPECT_FALSE(app().shuttingDown.load());
+}
+
+TEST_F(LiveWindow, ClosingHidesToTheTrayWhenEverythingIsSaved)
+{
+    if (!app().trayIconAdded)
+        GTEST_SKIP() << "no notification area in this session";
+    SendMessageW(app().mainWindow, WM_CLOSE, 0, 0);
+    EXPECT_FALSE(IsWindowVisible(app().mainWindow));
+    EXPECT_TRUE(IsWindow(app().mainWindow));
+    showFromTray(app());
+    EXPECT_TRUE(IsWindowVisible(app().mainWindow));
+}
+
+TEST_F(LiveWindow, WithoutANotificationAreaClosingKeepsTheWindowWithTheHint)
+{
+    app().trayIconAdded = false;
+    SendMessageW(app().mainWindow, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(IsWindowVisible(app().mainWindow));
+    EXPECT_TRUE(app().statusIsError);
+    EXPECT_EQ(app().statusText, L"The notification area is unavailable. Use Quit to close Kestrune.");
+}
+
+TEST_F(LiveWindow, DownArrowOnAFocusedButtonSelectsTheNextStory)
+{
+    SetFocus(control(ID_SECTION_DISCOVER));
+    ASSERT_EQ(GetFocus(), control(ID_SECTION_DISCOVER));
+    press(VK_DOWN);
+    EXPECT_EQ(app().selectedStoryId, library().stories[1].id);
+    EXPECT_EQ(GetFocus(), control(ID_SECTION_DISCOVER)) << "the arrow must not move the focus";
+    press(VK_DOWN);
+    EXPECT_EQ(app().selectedStoryId, library().stories[2].id);
+    EXPECT_EQ(app().listScrollOffset, 123);
+    press(VK_UP);
+    EXPECT_EQ(app().selectedStoryId, library().stories[1].id);
+}
+
+TEST_F(LiveWindow, DownArrowWithTheMainWindowFocusedSelectsTheNextStory)
+{
+    SetFocus(app().mainWindow);
+    press(VK_DOWN);
+    EXPECT_EQ(app().selectedStoryId, library().stories[1].id);
+}
+
+TEST_F(LiveWindow, ArrowsOutsideDiscoverChangeNothing)
+{
+    selectSection(app(), library(), Section::Board);
+    SetFocus(control(ID_SECTION_BOARD));
+    press(VK_DOWN);
+    EXPECT_EQ(app().selectedStoryId, library().stories[0].id);
+}
+
+TEST_F(LiveWindow, TabStillMovesTheFocusToTheNextControl)
+{
+    SetFocus(control(ID_SECTION_DISCOVER));
+    press(VK_TAB);
+    EXPECT_EQ(GetFocus(), control(ID_SECTION_BOARD));
+}
+
+TEST_F(LiveWindow, EscapeLeavesLinkModeBeforeItHides)
+{
+    app().linkMode = true;
+    press(VK_ESCAPE);
+    EXPECT_FALSE(app().linkMode);
+    EXPECT_TRUE(IsWindowVisible(app().mainWindow));
+}
+
+TEST_F(LiveWindow, PreferencesTurnsTheCrossIntoQuitAndTheLicencesPageTurnsItBack)
+{
+    dispatchCommand(*session, ID_SECTION_PREFERENCES);
+    EXPECT_EQ(textOf(control(ID_CLOSE)), L"Quit Kestrune");
+    RECT rect{};
+    GetWindowRect(control(ID_CLOSE), &rect);
+    MapWindowPoints(HWND_DESKTOP, app().mainWindow, reinterpret_cast<POINT*>(&rect), 2);
+    const PixelRect expected =
+        toDevicePixels({app().clientWidthDip - 226, app().clientHeightDip - 112, 200, 36}, app().dpiScale);
+    EXPECT_EQ(rect.left, expected.left);
+    EXPECT_EQ(rect.top, expected.top);
+
+    dispatchCommand(*session, ID_LICENCES);
+    EXPECT_EQ(textOf(control(ID_CLOSE)), L"\u00D7");
+    EXPECT_TRUE(IsWindowVisible(control(ID_LICENCES_TEXT)));
+    EXPECT_FALSE(IsWindowVisible(control(ID_HOURLY)));
+    EXPECT_EQ(textOf(control(ID_LICENCES)), UiText(UiStringKey::Close));
+
+    dispatchCommand(*session, ID_SECTION_DISCOVER);
+    dispatchCommand(*session, ID_SECTION_PREFERENCES);
+    EXPECT_TRUE(IsWindowVisible(control(ID_HOURLY))) << "a section change closes the licences page";
+}
+
+TEST_F(LiveWindow, SwitchLabelsShowTheirState)
+{
+    dispatchCommand(*session, ID_SECTION_PREFERENCES);
+    ASSERT_FALSE(library().settings.automatic);
+    EXPECT_EQ(textOf(control(ID_HOURLY)), std::wstring(L"\u25CB  ") + UiText(UiStringKey::CheckHourly));
+    dispatchCommand(*session, ID_NOTIFY);
+    EXPECT_EQ(textOf(control(ID_NOTIFY)), std::wstring(L"\u25CF  ") + UiText(UiStringKey::NotifyNewStories));
+    EXPECT_TRUE(readLibraryFile(app().libraryPath).settings.notifications);
+}
+
+TEST_F(LiveWindow, TypingInTheNoteShowsUnsavedAndTheTimerSavesIt)
+{
+    HWND editor = control(ID_NOTE);
+    ASSERT_EQ(textOf(editor), L"");
+    SendMessageW(editor, WM_CHAR, L'x', 1);
+    EXPECT_TRUE(app().unsavedChanges);
+    EXPECT_EQ(app().statusText, UiText(UiStringKey::UnsavedChanges));
+    SendMessageW(app().mainWindow, WM_TIMER, TIMER_NOTE_SAVE, 0);
+    EXPECT_FALSE(app().unsavedChanges);
+    EXPECT_EQ(readLibraryFile(app().libraryPath).stories.front().note, "x");
+}
+
+TEST_F(LiveWindow, NoteEditorRefusesCyrillicButTakesUmlauts)
+{
+    HWND editor = control(ID_NOTE);
+    SendMessageW(editor, WM_CHAR, 0x0416, 1);
+    EXPECT_EQ(textOf(editor), L"");
+    EXPECT_TRUE(app().statusIsError);
+    EXPECT_EQ(app().statusText, UiText(UiStringKey::TextNotSupported));
+    SendMessageW(editor, WM_CHAR, L'\u00E4', 1);
+    EXPECT_EQ(textOf(editor), L"\u00E4");
+}
+
+TEST_F(LiveWindow, StoryTextCannotBeTypedInto)
+{
+    HWND text = control(ID_STORY_TEXT);
+    const std::wstring before = textOf(text);
+    SendMessageW(text, EM_SETSEL, 0, 0);
+    SendMessageW(text, WM_CHAR, L'q', 1);
+    SendMessageW(text, WM_KEYDOWN, VK_DELETE, 1);
+    EXPECT_EQ(textOf(text), before);
+}
+
+TEST_F(LiveWindow, PasteThatWouldPassTheLimitIsRefused)
+{
+    HWND editor = control(ID_NOTE);
+    SetWindowTextW(editor, std::wstring(2395, L'n').c_str());
+    SendMessageW(editor, EM_SETSEL, 2395, 2395);
+    if (!putOnClipboard(L"0123456789"))
+        GTEST_SKIP() << "no clipboard in this session";
+    SendMessageW(editor, WM_PASTE, 0, 0);
+    EXPECT_EQ(GetWindowTextLengthW(editor), 2395);
+    EXPECT_EQ(app().statusText, UiText(UiStringKey::TextNotSupported));
+
+    ASSERT_TRUE(putOnClipboard(L"01234"));
+    SendMessageW(editor, WM_PASTE, 0, 0);
+    EXPECT_EQ(GetWindowTextLengthW(editor), 2400);
+}
+
+TEST_F(LiveWindow, CaptionBandDragsTheWindow)
+{
+    RECT client{};
+    GetClientRect(app().mainWindow, &client);
+    POINT top{100, 10}, body{100, 300}, buttons{client.right - 20, 10};
+    for (POINT* p : {&top, &body, &buttons})
+        ClientToScreen(app().mainWindow, p);
+    const auto hit = [this](POINT p) {
+        return SendMessageW(app().mainWindow, WM_NCHITTEST, 0, MAKELPARAM(p.x, p.y));
+    };
+    EXPECT_EQ(hit(top), HTCAPTION);
+    EXPECT_EQ(hit(body), HTCLIENT);
+    EXPECT_EQ(hit(buttons), HTCLIENT);
+}
