@@ -1,0 +1,134 @@
+// The window thread's side of a refresh: what an outcome message does to the library, the file,
+// the status line, the log and the Refresh button, and when the hourly tick starts nothing.
+#include "live_window.h"
+
+#include "feeds/feeds.h"
+
+namespace {
+
+class Refresh : public LiveWindow {
+protected:
+    // Stories as the reader hands them over: official, dated, with their identity.
+    static std::vector<Story> fetched(int count)
+    {
+        Library scratch;
+        for (int i = 0; i < count; ++i)
+            makeSeedStory(scratch, "Fetched story " + std::to_string(i), "Body of a fetched story.",
+                          "https://www.nasa.gov/news-release/fetched-" + std::to_string(i) + "/", -1, "NASA",
+                          1760000000 + i);
+        return scratch.stories;
+    }
+
+    void deliver(std::int32_t okSources, int newStories)
+    {
+        auto outcome = std::make_unique<RefreshOutcome>();
+        outcome->okSources = okSources;
+        outcome->stories = fetched(newStories);
+        SendMessageW(app().mainWindow, WM_APP_FEEDS_DONE, 0, reinterpret_cast<LPARAM>(outcome.release()));
+    }
+
+    void beginRunning()
+    {
+        app().refreshInProgress = true;
+        layoutControls(app(), library());
+    }
+};
+
+}  // namespace
+
+TEST_F(Refresh, RunningRefreshDisablesTheButtonAndRelabelsIt)
+{
+    beginRunning();
+    EXPECT_FALSE(IsWindowEnabled(control(ID_REFRESH)));
+    EXPECT_EQ(textOf(control(ID_REFRESH)), UiText(UiStringKey::ReceivingStories));
+}
+
+TEST_F(Refresh, BothSourcesAnsweringReportsTheNewStoriesAndSaves)
+{
+    beginRunning();
+    const std::int64_t before = currentUnixSeconds();
+    deliver(2, 3);
+
+    EXPECT_FALSE(app().refreshInProgress);
+    EXPECT_EQ(app().statusText, std::wstring(UiText(UiStringKey::BothSourcesChecked)) + L"3");
+    EXPECT_FALSE(app().statusIsError);
+    EXPECT_NE(activityLog().find(" FEEDS_OK"), std::string::npos);
+    EXPECT_TRUE(IsWindowEnabled(control(ID_REFRESH)));
+    EXPECT_EQ(textOf(control(ID_REFRESH)), UiText(UiStringKey::RefreshSources));
+    const Library saved = readLibraryFile(app().libraryPath);
+    EXPECT_EQ(saved.stories.size(), 7u);
+    EXPECT_GE(saved.settings.lastCheck, before);
+    EXPECT_FALSE(app().unsavedChanges);
+}
+
+TEST_F(Refresh, OneSourceMissingIsReportedInTheErrorStyle)
+{
+    beginRunning();
+    deliver(1, 0);
+    EXPECT_EQ(app().statusText, std::wstring(UiText(UiStringKey::OneSourceUnavailable)) + L"0");
+    EXPECT_TRUE(app().statusIsError);
+    EXPECT_NE(activityLog().find(" FEEDS_PARTIAL"), std::string::npos);
+}
+
+TEST_F(Refresh, NoSourceLeavesTheLastCheckAndTheStoriesAlone)
+{
+    library().settings.lastCheck = 1234;
+    ASSERT_TRUE(storeLibrary(library(), app().libraryPath));
+    beginRunning();
+    deliver(0, 0);
+    EXPECT_EQ(app().statusText, UiText(UiStringKey::SourcesUnavailable));
+    EXPECT_TRUE(app().statusIsError);
+    EXPECT_NE(activityLog().find(" FEEDS_FAILED"), std::string::npos);
+    const Library saved = readLibraryFile(app().libraryPath);
+    EXPECT_EQ(saved.settings.lastCheck, 1234);
+    EXPECT_EQ(saved.stories.size(), 4u);
+}
+
+TEST_F(Refresh, FailedSaveAfterARefreshKeepsTheSaveFailureInView)
+{
+    beginRunning();
+    {
+        FileLock lock(app().libraryPath);
+        deliver(2, 2);
+    }
+    EXPECT_FALSE(app().refreshInProgress);
+    EXPECT_TRUE(app().unsavedChanges);
+    EXPECT_EQ(app().statusText, UiText(UiStringKey::SaveFailed));
+    EXPECT_TRUE(app().statusIsError);
+    EXPECT_TRUE(IsWindowVisible(control(ID_RETRY_SAVE)));
+    const std::string log = activityLog();
+    EXPECT_NE(log.find(" SAVE_FAILED"), std::string::npos);
+    EXPECT_NE(log.find(" FEEDS_OK"), std::string::npos) << "the outcome is logged whether or not the save worked";
+    EXPECT_EQ(library().stories.size(), 6u) << "the fetched stories stay in memory";
+}
+
+TEST_F(Refresh, SecondStartWhileOneRunsIsIgnored)
+{
+    beginRunning();
+    setStatus(app(), L"unchanged", false);
+    press(VK_F5);
+    dispatchCommand(*session, ID_REFRESH);
+    EXPECT_EQ(app().statusText, L"unchanged");
+    EXPECT_FALSE(app().feedWorker.joinable()) << "no worker was started";
+}
+
+TEST_F(Refresh, TickBeforeTheHourStartsNothing)
+{
+    library().settings.automatic = true;
+    const std::int64_t next = currentUnixSeconds() + 600;
+    app().nextAutoCheck = next;
+    SendMessageW(app().mainWindow, WM_TIMER, TIMER_TICK, 0);
+    EXPECT_FALSE(app().refreshInProgress);
+    EXPECT_EQ(app().nextAutoCheck, next);
+}
+
+TEST_F(Refresh, TickDuringARunningRefreshLeavesTheScheduleAlone)
+{
+    library().settings.automatic = true;
+    const std::int64_t next = currentUnixSeconds() - 10;
+    app().nextAutoCheck = next;
+    beginRunning();
+    SendMessageW(app().mainWindow, WM_TIMER, TIMER_TICK, 0);
+    EXPECT_EQ(app().nextAutoCheck, next);
+    EXPECT_FALSE(app().feedWorker.joinable());
+}
