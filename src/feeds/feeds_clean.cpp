@@ -28,6 +28,42 @@ constexpr NamedEntity NAMED_ENTITIES[] = {
     {L"&#8211;", L"-"},   {L"&#8212;", L" - "}, {L"&#038;", L"&"},
 };
 
+// Rows after the first never overlap one another, and none of their replacements holds a character
+// an entity is made of ("&", "#", ";", letters, digits) except the last row's "&", which no later row
+// sees. So after the first row, one left-to-right scan gives the same text as one scan per row.
+void replaceLaterRows(std::wstring& text)
+{
+    std::size_t amp = text.find(L'&');
+    if (amp == std::wstring::npos)
+        return;
+    std::wstring result;
+    std::size_t copied = 0;
+    bool changed = false;
+    while (amp != std::wstring::npos) {
+        const std::wstring_view rest = std::wstring_view(text).substr(amp);
+        const NamedEntity* match = nullptr;
+        for (std::size_t row = 1; row < std::size(NAMED_ENTITIES) && match == nullptr; ++row)
+            if (rest.starts_with(NAMED_ENTITIES[row].entity))
+                match = &NAMED_ENTITIES[row];
+        if (match == nullptr) {
+            amp = text.find(L'&', amp + 1);
+            continue;
+        }
+        if (!changed) {
+            result.reserve(text.size());
+            changed = true;
+        }
+        result.append(text, copied, amp - copied);
+        result.append(match->replacement);
+        copied = amp + match->entity.size();
+        amp = text.find(L'&', copied);
+    }
+    if (!changed)
+        return;
+    result.append(text, copied, std::wstring::npos);
+    text.swap(result);
+}
+
 // A reference may hold at most 10 characters between "&#" and ";".
 constexpr std::size_t MAX_SEMICOLON_DISTANCE = 12;
 
@@ -129,7 +165,9 @@ std::wstring collapseWhiteSpace(std::wstring_view text)
     result.reserve(text.size());
     bool previousWasSpace = true;
     for (const wchar_t unit : text) {
-        if (std::iswspace(unit)) {
+        // Visible ASCII is never white space; only the rest needs the runtime's classification.
+        const bool visibleAscii = unit > L' ' && unit < 0x7F;
+        if (!visibleAscii && std::iswspace(unit)) {
             if (!previousWasSpace)
                 result.push_back(L' ');
             previousWasSpace = true;
@@ -238,8 +276,8 @@ std::wstring cleanFeedText(std::wstring_view text)
 {
     std::wstring result = stripTags(text);
     if (result.find(L'&') != std::wstring::npos) {
-        for (const NamedEntity& row : NAMED_ENTITIES)
-            replaceEvery(result, row.entity, row.replacement);
+        replaceEvery(result, NAMED_ENTITIES[0].entity, NAMED_ENTITIES[0].replacement);
+        replaceLaterRows(result);
         decodeNumericReferences(result);
     }
     return collapseWhiteSpace(result);
