@@ -1,0 +1,82 @@
+// One frame of the chrome (background, header, sidebar, status line) painted into a 1280 x 820
+// off-screen bitmap, with the text cache and without it, as ratios to filling the same bitmap once.
+#include "views/views.h"
+
+#include "locale/locale.h"
+
+#include <windows.h>
+#include <gdiplus.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+namespace {
+
+constexpr int FRAMES = 60;
+constexpr int REPETITIONS = 5;
+
+double millisecondsPerCall(const std::function<void()>& call)
+{
+    std::vector<double> runs;
+    for (int r = 0; r < REPETITIONS; ++r) {
+        const auto start = std::chrono::steady_clock::now();
+        for (int i = 0; i < FRAMES; ++i)
+            call();
+        const std::chrono::duration<double, std::milli> elapsed = std::chrono::steady_clock::now() - start;
+        runs.push_back(elapsed.count() / FRAMES);
+    }
+    std::sort(runs.begin(), runs.end());
+    return runs[runs.size() / 2];
+}
+
+}  // namespace
+
+int main()
+{
+    ULONG_PTR token = 0;
+    const Gdiplus::GdiplusStartupInput input;
+    if (Gdiplus::GdiplusStartup(&token, &input, nullptr) != Gdiplus::Ok) {
+        std::puts("GDI+ did not start");
+        return 1;
+    }
+    currentUiLanguage = UiLanguage::English;
+    {
+        HDC screen = GetDC(nullptr);
+        HDC memory = CreateCompatibleDC(screen);
+        HBITMAP bitmap = CreateCompatibleBitmap(screen, 1280, 820);
+        HGDIOBJ previous = SelectObject(memory, bitmap);
+
+        AppState app;
+        const Library library = buildSeedLibrary();
+        const auto frame = [&](TextKit* kit) {
+            Canvas canvas;
+            if (beginCanvas(canvas, memory, 1.0f, kit))
+                paintFrame(canvas, app, library);
+            endCanvas(canvas);
+        };
+        const double baseline = millisecondsPerCall([&] {
+            Canvas canvas;
+            if (beginCanvas(canvas, memory, 1.0f, nullptr))
+                fillRect(canvas, {0, 0, 1280, 820}, 0xFFF7F6F1);
+            endCanvas(canvas);
+        });
+        const double cached = millisecondsPerCall([&] { frame(textKitOf(app)); });
+        const double uncached = millisecondsPerCall([&] { frame(nullptr); });
+
+        std::printf("baseline (one full-bitmap fill): %.3f ms\n", baseline);
+        std::printf("chrome frame, cached text kit:   %.3f ms  (%.1f x baseline)\n", cached, cached / baseline);
+        std::printf("chrome frame, objects per call:  %.3f ms  (%.1f x baseline)\n", uncached, uncached / baseline);
+        std::printf("cache gain: %.2f x\n", uncached / cached);
+
+        app.textKit.reset();
+        SelectObject(memory, previous);
+        DeleteObject(bitmap);
+        DeleteDC(memory);
+        ReleaseDC(nullptr, screen);
+    }
+    Gdiplus::GdiplusShutdown(token);
+    return 0;
+}
