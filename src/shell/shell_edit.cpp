@@ -1,5 +1,5 @@
 // Subclass procedures of the child controls: the edit guards (typing, paste, read-only, context
-// menu) and the buttons' hand-over of Up and Down to the main window.
+// menu) and what the buttons ask of the dialog manager (Up and Down go on to the main window).
 #include "shell/shell_internal.h"
 
 #include "locale/locale.h"
@@ -158,14 +158,18 @@ LRESULT CALLBACK shell_detail::editSubclassProc(HWND control, UINT message, WPAR
     return DefSubclassProc(control, message, wParam, lParam);
 }
 
+// The buttons also take plain characters: otherwise the dialog manager reads a typed character as
+// the mnemonic of a label ("Licenses & credits" has "& " in it, so Space would open the licences).
 LRESULT CALLBACK shell_detail::buttonSubclassProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                                   DWORD_PTR)
 {
     const bool arrow = wParam == VK_UP || wParam == VK_DOWN;
-    if (message == WM_GETDLGCODE && arrow) {
+    if (message == WM_GETDLGCODE) {
+        LRESULT code = DefSubclassProc(control, message, wParam, lParam) | DLGC_WANTCHARS;
         const auto* queued = reinterpret_cast<const MSG*>(lParam);
-        if (queued && queued->message == WM_KEYDOWN)
-            return DefSubclassProc(control, message, wParam, lParam) | DLGC_WANTARROWS;
+        if (arrow && queued && queued->message == WM_KEYDOWN)
+            code |= DLGC_WANTARROWS;
+        return code;
     }
     if (message == WM_KEYDOWN && arrow) {
         SendMessageW(GetParent(control), WM_KEYDOWN, wParam, lParam);

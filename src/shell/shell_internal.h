@@ -37,7 +37,7 @@ inline bool hasVisibleStyle(HWND window)
 }
 
 // The owner-drawn buttons pass Up and Down on to the main window instead of letting the dialog
-// manager use them for navigation.
+// manager use them for navigation, and keep typed characters from being read as mnemonics.
 LRESULT CALLBACK buttonSubclassProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                     DWORD_PTR data);
 // The typing, paste and context-menu guards of the four edit controls.

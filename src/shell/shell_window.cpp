@@ -305,7 +305,7 @@ LRESULT handleMessage(Session& s, HWND window, UINT message, WPARAM wParam, LPAR
     case WM_TIMECHANGE:       return onSettingChange(s);
     case WM_GETMINMAXINFO:    return onGetMinMaxInfo(app, lParam);
     case WM_NCHITTEST:        return onNcHitTest(app, window, wParam, lParam);
-    case WM_GETDLGCODE:       return DLGC_WANTARROWS;  // Up and Down select stories, Tab still navigates
+    case WM_GETDLGCODE:       return DLGC_WANTARROWS | DLGC_WANTCHARS;  // arrows select stories; Tab navigates
     case WM_KEYDOWN:          return onKeyDown(s, wParam);
     case WM_COMMAND:          return onCommand(s, wParam);
     case WM_SYSCOMMAND:       return onSysCommand(window, wParam, lParam);

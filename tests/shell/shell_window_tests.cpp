@@ -245,3 +245,34 @@ TEST_F(LiveWindow, CaptionBandDragsTheWindow)
     EXPECT_EQ(hit(body), HTCLIENT);
     EXPECT_EQ(hit(buttons), HTCLIENT);
 }
+
+TEST_F(LiveWindow, SpaceOnAFocusedButtonIsNotTakenAsTheAmpersandMnemonicOfAnother)
+{
+    dispatchCommand(*session, ID_SECTION_PREFERENCES);
+    ASSERT_EQ(textOf(control(ID_LICENCES)), L"Licenses & credits");
+    SetFocus(control(ID_EXPORT));
+    MSG message{control(ID_EXPORT), WM_CHAR, L' ', 1, 0, {}};
+    processQueuedMessage(*session, message);
+    pump();
+    EXPECT_FALSE(app().licencesShown);
+    SetFocus(app().mainWindow);
+    message.hwnd = app().mainWindow;
+    processQueuedMessage(*session, message);
+    pump();
+    EXPECT_FALSE(app().licencesShown);
+}
+
+TEST_F(LiveWindow, SpaceStillClicksTheFocusedButton)
+{
+    dispatchCommand(*session, ID_SECTION_PREFERENCES);
+    ASSERT_FALSE(library().settings.notifications);
+    SetFocus(control(ID_NOTIFY));
+    for (UINT message : {WM_KEYDOWN, WM_CHAR, WM_KEYUP}) {
+        MSG queued{control(ID_NOTIFY), message, message == WM_CHAR ? WPARAM(L' ') : WPARAM(VK_SPACE),
+                   message == WM_KEYUP ? LPARAM(0xC0000001) : LPARAM(1), 0, {}};
+        processQueuedMessage(*session, queued);
+    }
+    pump();
+    EXPECT_TRUE(library().settings.notifications);
+    EXPECT_FALSE(app().licencesShown);
+}
