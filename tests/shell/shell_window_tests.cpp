@@ -276,3 +276,62 @@ TEST_F(LiveWindow, SpaceStillClicksTheFocusedButton)
     EXPECT_TRUE(library().settings.notifications);
     EXPECT_FALSE(app().licencesShown);
 }
+
+namespace {
+
+// Ctrl held down as GetKeyState reports it on this thread.
+struct ControlKeyDown {
+    BYTE saved[256] = {};
+    ControlKeyDown()
+    {
+        GetKeyboardState(saved);
+        BYTE state[256];
+        std::copy(std::begin(saved), std::end(saved), state);
+        state[VK_CONTROL] = 0x80;
+        SetKeyboardState(state);
+    }
+    ~ControlKeyDown() { SetKeyboardState(saved); }
+};
+
+}  // namespace
+
+TEST_F(LiveWindow, CtrlDigitsSwitchSectionsAndCtrlFFocusesTheSearchBox)
+{
+    ControlKeyDown ctrl;
+    press('2');
+    EXPECT_EQ(app().currentSection, Section::Board);
+    press('4');
+    EXPECT_EQ(app().currentSection, Section::Preferences);
+    press('F');
+    EXPECT_EQ(app().currentSection, Section::Discover);
+    EXPECT_EQ(GetFocus(), control(ID_SEARCH));
+}
+
+TEST_F(LiveWindow, CtrlSSavesTheNoteAndSaysSo)
+{
+    SetWindowTextW(control(ID_NOTE), L"saved by shortcut");
+    {
+        ControlKeyDown ctrl;
+        press('S');
+    }
+    EXPECT_EQ(app().statusText, UiText(UiStringKey::NoteSaved));
+    EXPECT_EQ(readLibraryFile(app().libraryPath).stories.front().note, "saved by shortcut");
+}
+
+TEST_F(LiveWindow, MinimisingWithoutANotificationAreaLeavesTheWindowOnScreen)
+{
+    app().trayIconAdded = false;
+    ShowWindow(app().mainWindow, SW_MINIMIZE);
+    pump();
+    EXPECT_TRUE(IsWindowVisible(app().mainWindow));
+    EXPECT_FALSE(IsIconic(app().mainWindow));
+    EXPECT_EQ(app().statusText, L"The notification area is unavailable. Use Quit to close Kestrune.");
+}
+
+TEST_F(LiveWindow, EndOfSessionIsRefusedWhileChangesAreUnsaved)
+{
+    EXPECT_EQ(SendMessageW(app().mainWindow, WM_QUERYENDSESSION, 0, 0), TRUE);
+    FileLock lock(app().libraryPath);
+    SetWindowTextW(control(ID_NOTE), L"unsaved");
+    EXPECT_EQ(SendMessageW(app().mainWindow, WM_QUERYENDSESSION, 0, 0), FALSE);
+}
