@@ -44,6 +44,11 @@ LRESULT CALLBACK buttonSubclassProc(HWND control, UINT message, WPARAM wParam, L
 LRESULT CALLBACK editSubclassProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                   DWORD_PTR data);
 
+// UI test mode only: the registered message on which the program writes "ui-state.txt" for the
+// UI test driver, and its answer (1 when written).
+UINT uiTestStateMessage();
+LRESULT answerUiTestStateQuery(const Session& session);
+
 inline constexpr UINT_PTR EDIT_SUBCLASS_ID = 1;
 inline constexpr UINT_PTR BUTTON_SUBCLASS_ID = 2;
 

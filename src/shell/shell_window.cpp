@@ -290,6 +290,8 @@ LRESULT handleMessage(Session& s, HWND window, UINT message, WPARAM wParam, LPAR
         addTrayIcon(app);
         return 0;
     }
+    if (app.uiTestMode && message == uiTestStateMessage())
+        return answerUiTestStateQuery(s);
     switch (message) {
     case WM_CREATE:           return onCreate(s, window);
     case WM_DESTROY:          return onDestroy(app);

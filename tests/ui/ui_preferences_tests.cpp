@@ -1,0 +1,3 @@
+#include "ui_driver.h"
+
+#include <gtest/gtest.h>
