@@ -67,6 +67,24 @@ enum class RestoreResult {
 RestoreResult restorePreviousBackup(RestoreContext& context);
 
 // ---------------------------------------------------------------------------------------------
+// Board export
+
+struct AtomicFileCalls;
+
+// The board as a library of its own: the pinned stories in library order, the links, the settings.
+Library boardOf(const Library& library);
+// "Kestrune-board-" + seconds + "-" + milliseconds + ".json"
+std::wstring boardExportName(std::int64_t seconds, std::uint64_t milliseconds);
+// Creates the folder and any missing parents; false when no folder is there afterwards.
+bool ensureFolder(const std::wstring& path);
+// Writes the board into a new file in dataFolder\exports and returns its path, or empty on any
+// failure. An existing file is never replaced: a taken name moves the millisecond part on by one.
+std::wstring writeBoardExport(const Library& library, const std::wstring& dataFolder, std::int64_t seconds,
+                              std::uint64_t milliseconds);
+std::wstring writeBoardExport(const Library& library, const std::wstring& dataFolder, std::int64_t seconds,
+                              std::uint64_t milliseconds, const AtomicFileCalls& calls);
+
+// ---------------------------------------------------------------------------------------------
 // Activity log
 
 // Appends "<unix seconds> <EVENT>" to dataFolder\activity.log, rotating past 131072 bytes.

@@ -47,6 +47,12 @@ protected:
         ui::settle(program);
     }
 
+    static void clickTrayIcon(const Program& program)
+    {
+        PostMessageW(program.window, 0x8003 /* WM_APP_TRAY */, 1, WM_LBUTTONUP);
+        ui::settle(program);
+    }
+
     static void quit(Program& program)
     {
         ui::click(program, 103);  // Preferences: 111 reads "Quit Kestrune" there
@@ -255,26 +261,22 @@ TEST_F(KestruneWindow, ClosingMinimisingAndEscapeHideToTheTray)
     EXPECT_FALSE(IsWindowVisible(program.window));
     EXPECT_EQ(ui::waitForExit(program, 200ms), STILL_ACTIVE);
 
-    PostMessageW(program.window, 0x8003 /* WM_APP_TRAY */, 1, WM_LBUTTONUP);
-    ui::settle(program);
+    clickTrayIcon(program);
     EXPECT_TRUE(IsWindowVisible(program.window));
 
     PostMessageW(program.window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
     ui::settle(program);
     EXPECT_FALSE(IsWindowVisible(program.window));
 
-    PostMessageW(program.window, 0x8003, 1, WM_LBUTTONUP);
-    ui::settle(program);
+    clickTrayIcon(program);
     ASSERT_TRUE(IsWindowVisible(program.window));
     ui::pressKey(program, program.window, VK_ESCAPE);
     EXPECT_FALSE(IsWindowVisible(program.window));
 
-    PostMessageW(program.window, 0x8003, 1, WM_LBUTTONUP);
-    ui::settle(program);
+    clickTrayIcon(program);
     ui::click(program, CAPTION_HIDE);
     EXPECT_FALSE(IsWindowVisible(program.window));
-    PostMessageW(program.window, 0x8003, 1, WM_LBUTTONUP);
-    ui::settle(program);
+    clickTrayIcon(program);
     quit(program);
 }
 
