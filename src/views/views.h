@@ -4,7 +4,10 @@
 
 #include "shell/shell_state.h"
 
+#include <atomic>
 #include <cstdint>
+#include <memory>
+#include <utility>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -106,6 +109,50 @@ void onMouseWheelAtlas(Session& session, float x, float y, int delta);
 void onDragMoveBoard(Session& session, float x, float y);
 void onDragMoveAtlas(Session& session, float x, float y);
 
+// ---------------------------------------------------------------------------------------------
+// Discover and Story board: the arithmetic behind their painters and mouse handlers
+
+inline constexpr float LIST_ROW_LEFT = 224.0f;
+inline constexpr float LIST_ROW_WIDTH = 366.0f;
+inline constexpr float LIST_ROW_HEIGHT = 113.0f;
+inline constexpr float LIST_FIRST_ROW_TOP = 208.0f;
+inline constexpr std::int32_t LIST_WHEEL_STEP = 80;
+inline constexpr float LIST_WHEEL_RIGHT = 605.0f;   // wheel input right of this is the panel's
+inline constexpr double BOARD_CARD_WIDTH = 245.0;
+inline constexpr double BOARD_CARD_HEIGHT = 132.0;
+inline constexpr double BOARD_DRAG_LIMIT = 99900.0;
+
+// The list offset a paint keeps: between 0 and the height of all rows beyond the visible height.
+std::int32_t clampListScroll(std::int32_t offset, std::size_t rows, float viewHeight);
+// The offset after one wheel message at x (no upper bound; the next paint applies it).
+std::int32_t wheelListScroll(std::int32_t offset, float x, int delta);
+// Left and top inclusive, right and bottom exclusive.
+bool containsPoint(float left, float top, float width, float height, float x, float y);
+// Index of the first record under the point in drawing order, or of the topmost (last drawn); -1 for none.
+int firstHit(const std::vector<HitRecord>& hits, float x, float y);
+int topmostHit(const std::vector<HitRecord>& hits, float x, float y);
+
+struct BoardView {
+    double zoom = 1.0;
+    double panX = 30.0;
+    double panY = 35.0;
+};
+
+// Where a card whose story sits at board point (x, y) is shown, in dip.
+DipRect boardCardRect(const DipRect& canvas, const BoardView& view, double x, double y);
+// One wheel message at (x, y): zoom by 1.13 per notch within 0.25 .. 1.8, the point under the pointer kept.
+BoardView zoomBoardAbout(const BoardView& view, const DipRect& canvas, float x, float y, int delta);
+// The view that centres every pinned card in the canvas (zoom at most 1.35); the default view without cards.
+BoardView fitBoardView(const Library& library, const DipRect& canvas);
+double clampBoardCoordinate(double value);
+
+// The selected story's detail panel, beside the list in Discover and beside the canvas on the board.
+void paintStoryPanel(Canvas& canvas, const AppState& app, const Library& library);
+
+void takeUndoSnapshot(AppState& app, const Library& library);
+// Puts back the snapshot's pins, positions and links; notes, texts and preferences keep their values.
+void restoreBoardEdit(Library& library, const Library& snapshot);
+
 void toggleSelectedPin(Session& session);   // 121
 void openSelectedSource(Session& session);  // 122
 void toggleLinkMode(Session& session);      // 124
@@ -114,3 +161,91 @@ void clearLinks(Session& session);          // 126
 void undoBoardEdit(Session& session);       // 127
 void fitAtlas(AppState& app);               // 142, and when a plate arrives
 void zoomAtlasAbout(AppState& app, double factor, double ax, double ay);  // 143 to 145
+
+// ---------------------------------------------------------------------------------------------
+// Evidence atlas: plate decoding, the image worker, and the arithmetic of zoom, fit and drawing
+
+inline constexpr double ATLAS_MIN_ZOOM = 0.015;
+inline constexpr double ATLAS_MAX_ZOOM = 2.0;
+inline constexpr double ATLAS_WHEEL_FACTOR = 1.22;
+inline constexpr double ATLAS_ZOOM_IN = 1.4;
+inline constexpr double ATLAS_ZOOM_OUT = 0.7142857142857143;
+inline constexpr std::uint32_t ATLAS_BACKGROUND = 0xFF111A2F;
+inline constexpr std::uint32_t ATLAS_VEIL = 0xAA111A2F;
+inline constexpr int PLATE_RESOURCE_BASE = 301;    // 301, 302: the full plates
+inline constexpr int PREVIEW_RESOURCE_BASE = 311;  // 311, 312: their JPEG previews
+inline constexpr std::size_t ATLAS_LEVEL_COUNT = 6; // halvings kept beside a full plate
+
+// One downsampled copy of a plate: 32-bit premultiplied ARGB (the plates are opaque), rows packed.
+struct ImageLevel {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint32_t> pixels;
+};
+// levels[i] is the plate reduced 2^(i + 1) times in each direction.
+struct ImageLevels {
+    std::vector<ImageLevel> levels;
+};
+
+struct PlateDecodeOptions {
+    HMODULE module = nullptr;     // where the resources live; null: this program
+    bool buildLevels = false;     // with a forced decode, also make the downsampled levels
+    bool failFullDecode = false;  // the forced decode fails as if its buffer could not be had
+};
+
+// An RCDATA resource as a GDI+ bitmap over a memory-stream copy; forced: every pixel decoded now.
+// Any failure gives an image without a bitmap.
+DecodedImage decodePlateResource(int resourceId, bool force, const PlateDecodeOptions& options = {});
+DecodedImage decodeImageBytes(const void* bytes, std::size_t size, bool force, const PlateDecodeOptions& options = {});
+std::size_t imageLevelCount(const DecodedImage& image);
+// The image worker: decodes plate `*plate` and posts WM_APP_PLATE_DONE with a PlateResult unless
+// the program is shutting down (then it frees the result itself).
+void plateWorker(HWND window, const std::atomic<bool>* shuttingDown, std::unique_ptr<std::int32_t> plate,
+                 PlateDecodeOptions options) noexcept;
+
+struct AtlasView {
+    double zoom = 1.0;
+    double panX = 0.0;
+    double panY = 0.0;
+};
+
+// Zoom by `factor` within 0.015 .. 2.0 about the view point (ax, ay); the image point there stays.
+AtlasView atlasZoomedAbout(const AtlasView& view, double factor, double ax, double ay);
+// The whole image visible and centred in a view of vw x vh dip (zoom not clamped).
+AtlasView atlasFitted(double vw, double vh, double imageWidth, double imageHeight);
+// "14,575 × 8,441 px", followed by "  /  " and the truncated percentage when a plate is loaded.
+std::wstring atlasSizeLabel(std::int32_t plate, bool loaded, double zoom);
+// The preview rectangle (preview pixels) that covers the whole view, centred.
+DipRect atlasCoverSource(double vw, double vh, double previewWidth, double previewHeight);
+
+// What one paint draws of a loaded plate: `level` 0 is the full image, i the i-th halving; the
+// source rectangle is in that level's pixels and the destination in dip.
+struct AtlasDrawPlan {
+    bool visible = false;
+    int level = 0;
+    double srcX = 0, srcY = 0, srcWidth = 0, srcHeight = 0;
+    double destX = 0, destY = 0, destWidth = 0, destHeight = 0;
+};
+// The coarsest level with at most one of its pixels per device pixel, and only the part of it
+// that lands in the view (plus a few pixels of margin for the filter).
+AtlasDrawPlan planAtlasDraw(const DipRect& view, const AtlasView& atlas, double imageWidth, double imageHeight,
+                            float dpiScale, const std::vector<std::pair<int, int>>& levelSizes);
+
+// ---------------------------------------------------------------------------------------------
+// Preferences: the geometry of its panels and the texts it composes
+
+struct PreferencesPanels {
+    float column = 0.0f;  // C = (W - 272) / 2, the width of each panel
+    DipRect upperLeft, upperRight, lowerLeft, lowerRight;
+    DipRect privacyTitle, privacyText;
+    DipRect languageTitle, languageText, languageLine;
+    DipRect dataTitle, dataText;
+    DipRect sourcesTitle, sourcesText, lastCheckLabel, lastCheckValue;
+};
+
+PreferencesPanels preferencesPanels(float width, float height);
+DipRect licencesPanelRect(float width, float height);
+// "Windows → " + the language name + "   /   " + the UTC offset.
+std::wstring languageLine(std::wstring_view languageName, std::wstring_view utcOffset);
+// The local date and time of the last successful check, or "Not yet checked" for 0.
+std::wstring lastCheckText(std::int64_t lastCheck);
