@@ -1,5 +1,5 @@
-// The library file format: building the document from a library, printing it, and reading a file
-// back into a complete library under every rule of the format, or refusing it whole.
+// The library file format: building the document from a library, and reading a file back into a
+// complete library under every rule of the format, or refusing it whole.
 #include "persistence/persistence_internal.h"
 
 #include <windows.h>
@@ -250,13 +250,4 @@ json libraryToJson(const Library& library)
     root["stories"] = std::move(stories);
     root["version"] = 1;
     return root;
-}
-
-std::string libraryText(const Library& library)
-{
-    try {
-        return libraryToJson(library).dump(2, ' ', false, json::error_handler_t::strict);
-    } catch (const json::type_error&) {
-        fail("Invalid UTF-8");  // strict printing refuses a text field that is not UTF-8
-    }
 }
