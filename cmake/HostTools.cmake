@@ -5,7 +5,7 @@ include(ExternalProject)
 
 set(KESTRUNE_HOST_TOOLS_DIR ${CMAKE_BINARY_DIR}/host-tools)
 # Every program tools/CMakeLists.txt builds; listed so Ninja knows who makes them.
-set(KESTRUNE_HOST_TOOLS icon_generator)
+set(KESTRUNE_HOST_TOOLS icon_generator plate_generator)
 
 set(KESTRUNE_HOST_EXE_SUFFIX "")
 if(CMAKE_HOST_WIN32)

@@ -82,20 +82,58 @@ void refreshTick(AppState& app, const Library& library)
 // ---------------------------------------------------------------------------------------------
 // Plates
 
-// The previews (resources 311 and 312) and the full plates are decoded by the atlas; until it
-// exists no image is decoded, and the atlas shows its failed state with "Retry image".
-void loadPreviewImages(AppState&) {}
+// The previews stay decoded for the whole run; they are small and shown at once under the veil.
+void loadPreviewImages(AppState& app)
+{
+    for (std::size_t plate = 0; plate < app.previewImages.size(); ++plate)
+        app.previewImages[plate] = decodePlateResource(PREVIEW_RESOURCE_BASE + int(plate), false);
+}
+
+namespace {
+
+// UI test runs may ask for the forced decode to fail, to reach the failed state on demand.
+bool decodeFailureRequested(const AppState& app)
+{
+    return app.uiTestMode && std::wstring_view(GetCommandLineW()).find(L"--ui-test-fail-decode") != std::wstring_view::npos;
+}
+
+}  // namespace
 
 void startPlateDecode(AppState& app)
 {
     if (app.plateDecodeRunning || app.requestedPlate == app.loadedPlate)
         return;
+    if (app.imageWorker.joinable())
+        app.imageWorker.join();
+    app.plateImage.reset();
+    app.loadedPlate = -1;
+    app.plateDecodeRunning = true;
+    setStatusKey(app, UiStringKey::DecodingImage, false);
+    try {
+        PlateDecodeOptions options;
+        options.failFullDecode = decodeFailureRequested(app);
+        app.imageWorker = std::thread(plateWorker, app.mainWindow, &app.shuttingDown,
+                                      std::make_unique<std::int32_t>(app.requestedPlate), options);
+        // "Retry image" belongs to the failed state only; callers lay out before starting.
+        if (HWND retry = controlWindow(app, ID_RETRY_IMAGE))
+            ShowWindow(retry, SW_HIDE);
+    } catch (const std::exception&) {
+        // No thread: nothing will post, so the decode ends here in the failed state.
+        app.plateDecodeRunning = false;
+        setStatusKey(app, UiStringKey::ImageNotDecoded, true);
+    }
+    repaint(app);
 }
 
 void onPlateResult(AppState& app, const Library& library, std::unique_ptr<PlateResult> result)
 {
     app.plateDecodeRunning = false;
-    if (result && app.currentSection == Section::Atlas) {
+    if (!result) {
+        // The worker could not even make a result: the decode failed for the plate asked for.
+        result = std::make_unique<PlateResult>();
+        result->plate = app.requestedPlate;
+    }
+    if (app.currentSection == Section::Atlas) {
         if (IsWindowVisible(app.mainWindow) && result->plate == app.requestedPlate) {
             app.plateImage = std::move(result->image);
             if (app.plateImage.hasBitmap()) {

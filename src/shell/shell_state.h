@@ -117,17 +117,26 @@ struct Palette {
     std::uint32_t cobaltTint = 0xFFE9EFFF;
 };
 
+// Downsampled copies of a decoded plate in plain memory, built by the image worker so a zoomed-out
+// plate is drawn without filtering every source pixel on each paint (defined by the atlas).
+struct ImageLevels;
+struct ImageLevelsRelease {
+    void operator()(ImageLevels* levels) const noexcept;
+};
+
 // An encoded image held in a COM memory stream and the GDI+ bitmap decoded from it. The stream
 // must outlive the bitmap, so release deletes the bitmap first.
 struct DecodedImage {
     IStream* stream = nullptr;
     Gdiplus::GpBitmap* bitmap = nullptr;
+    std::unique_ptr<ImageLevels, ImageLevelsRelease> levels;  // only for full plates
 
     DecodedImage() = default;
     DecodedImage(IStream* s, Gdiplus::GpBitmap* b) : stream(s), bitmap(b) {}
     DecodedImage(const DecodedImage&) = delete;
     DecodedImage& operator=(const DecodedImage&) = delete;
-    DecodedImage(DecodedImage&& other) noexcept : stream(other.stream), bitmap(other.bitmap)
+    DecodedImage(DecodedImage&& other) noexcept
+        : stream(other.stream), bitmap(other.bitmap), levels(std::move(other.levels))
     {
         other.stream = nullptr;
         other.bitmap = nullptr;
@@ -138,6 +147,7 @@ struct DecodedImage {
             reset();
             stream = other.stream;
             bitmap = other.bitmap;
+            levels = std::move(other.levels);
             other.stream = nullptr;
             other.bitmap = nullptr;
         }

@@ -31,6 +31,7 @@ void TextKitRelease::operator()(TextKit* kit) const noexcept
 
 void DecodedImage::reset() noexcept
 {
+    levels.reset();
     if (bitmap)
         gp::GdipDisposeImage(bitmap);
     bitmap = nullptr;
