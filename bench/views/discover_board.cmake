@@ -1,0 +1,2 @@
+add_executable(discover_board_bench discover_board_bench.cpp)
+target_link_libraries(discover_board_bench PRIVATE kestrune_options kestrune_views)
