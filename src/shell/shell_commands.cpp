@@ -271,8 +271,19 @@ void onNotify(Session& s)
     layoutControls(s.app, s.library);
 }
 
-// The board export is wired in when its writer exists.
-void onExport(Session&) {}
+// The export never replaces an earlier file, so two exports within one tick both survive.
+void onExport(Session& s)
+{
+    if (!commitNote(s.app, s.library))
+        return;
+    const std::wstring written = writeBoardExport(s.library, s.app.dataFolder, currentUnixSeconds(), GetTickCount64());
+    if (written.empty()) {
+        setStatusKey(s.app, UiStringKey::ExportFailed, true);
+        return;
+    }
+    setStatusKey(s.app, UiStringKey::ExportSaved, false);
+    logActivity(s.app.dataFolder, "BOARD_EXPORTED");
+}
 
 void onOpenFolder(Session& s)
 {

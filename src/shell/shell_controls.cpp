@@ -40,6 +40,28 @@ RECT childRect(HWND parent, HWND child)
     return rect;
 }
 
+// The notices (RCDATA 320) and the JSON library's licence (321), each followed by an empty line,
+// as edit-control text. A resource that cannot be found or loaded is left out.
+std::wstring licencesText(HINSTANCE instance)
+{
+    std::string bytes;
+    for (const int id : {320, 321}) {
+        HRSRC found = FindResourceW(instance, MAKEINTRESOURCEW(id), RT_RCDATA);
+        HGLOBAL loaded = found ? LoadResource(instance, found) : nullptr;
+        const void* data = loaded ? LockResource(loaded) : nullptr;
+        const DWORD size = found ? SizeofResource(instance, found) : 0;
+        if (!data || size == 0)
+            continue;
+        bytes.append(static_cast<const char*>(data), size);
+        bytes.append("\n\n");
+    }
+    try {
+        return expandLineBreaks(utf8ToUtf16(bytes));
+    } catch (const Failure&) {
+        return {};
+    }
+}
+
 }  // namespace
 
 HWND controlWindow(const AppState& app, ControlId id)
@@ -58,8 +80,7 @@ void createChildControls(AppState& app)
     createControl(app, L"EDIT", WS_CHILD | WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL, ID_SEARCH);
     createControl(app, L"EDIT", readOnlyText, ID_STORY_TEXT);
     createControl(app, L"EDIT", WS_CHILD | WS_TABSTOP | ES_MULTILINE | WS_VSCROLL | ES_AUTOVSCROLL, ID_NOTE);
-    // The licences text is assembled from its resources by the licences panel.
-    createControl(app, L"EDIT", readOnlyText, ID_LICENCES_TEXT);
+    createControl(app, L"EDIT", readOnlyText, ID_LICENCES_TEXT, licencesText(app.instance).c_str());
 
     if (HWND note = controlWindow(app, ID_NOTE))
         SendMessageW(note, EM_LIMITTEXT, 2400, 0);
