@@ -199,3 +199,19 @@ TEST_F(DiscoverPainting, SearchThatMatchesNothingRecordsNoRows)
     EXPECT_TRUE(session.app.hitRows.empty());
     EXPECT_EQ(session.app.listScrollOffset, 0);
 }
+
+TEST(DiscoverSearch, AsciiQueryFindsWordsBesideAccentedLettersAndRefusesBrokenText)
+{
+    Library library;
+    library.stories = {story("\xC3\x89toile filante", "Caf\xC3\xA9 NOTES"), story("Plain", "text")};
+    EXPECT_EQ(titlesFound(library, L"toile f"), Titles{"\xC3\x89toile filante"});
+    EXPECT_EQ(titlesFound(library, L"caf"), Titles{"\xC3\x89toile filante"});
+    EXPECT_EQ(titlesFound(library, L"caf\u00E9 notes"), Titles{"\xC3\x89toile filante"});
+    EXPECT_EQ(titlesFound(library, L"cafe"), Titles{});
+    library.stories[1].body = "bad \xC3 byte";
+    AppState app;
+    app.searchText = L"plain";
+    EXPECT_THROW(matchingStories(app, library), Failure);
+    library.stories[1].body = "surrogate \xED\xA0\x80 encoded";
+    EXPECT_THROW(matchingStories(app, library), Failure);
+}
