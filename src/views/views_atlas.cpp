@@ -15,7 +15,11 @@ using namespace views_detail;
 
 AtlasView atlasZoomedAbout(const AtlasView& view, double factor, double ax, double ay)
 {
-    const double zoom = std::clamp(view.zoom * factor, ATLAS_MIN_ZOOM, ATLAS_MAX_ZOOM);
+    double zoom = std::clamp(view.zoom * factor, ATLAS_MIN_ZOOM, ATLAS_MAX_ZOOM);
+    // s * (1 / s) misses 1.0 by an ulp for many s (1032 / 11264 among them), which would make
+    // "Actual pixels" read 99 %; a zoom that close to 1 is 1.
+    if (std::fabs(zoom - 1.0) <= 1e-12)
+        zoom = 1.0;
     AtlasView out;
     out.panX = ax - (ax - view.panX) * zoom / view.zoom;
     out.panY = ay - (ay - view.panY) * zoom / view.zoom;
