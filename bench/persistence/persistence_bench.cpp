@@ -144,7 +144,9 @@ int main()
             std::string buffer(text.size(), '\0');
             asm volatile("" : : "r"(buffer.data()) : "memory");  // keeps the buffer from being optimised away
         },
-        [&] { ok = libraryToJson(library).dump(2, ' ', false, nlohmann::json::error_handler_t::strict) == text && ok; });
+        [&] {
+            ok = libraryToJson(library).dump(2, ' ', false, nlohmann::json::error_handler_t::strict) == text && ok;
+        });
     const Pair checking = medianPair([&] { ok = libraryFromJson(parsed).links.size() == MAX_LINKS && ok; }, [] {});
 
     const double saveRatio = save.subject / save.baseline, loadRatio = load.subject / load.baseline;

@@ -163,7 +163,8 @@ std::ptrdiff_t checkedChunkLength(const unsigned char* p, const unsigned char* e
 // Bytes of the chunk at p (on a sequence boundary) that end on a boundary, all well-formed UTF-8.
 // The quick test holds for ASCII with two-byte sequences: every byte from 0x80 up is either a lead
 // 0xC2..0xDF followed by a continuation byte, or such a continuation byte.
-[[gnu::always_inline]] inline std::ptrdiff_t utf8ChunkLength(const Chunk& chunk, const unsigned char* p, const unsigned char* end)
+[[gnu::always_inline]] inline std::ptrdiff_t utf8ChunkLength(const Chunk& chunk, const unsigned char* p,
+                                                              const unsigned char* end)
 {
     __m128i any = chunk.part[0];
     for (int k = 1; k < PARTS; ++k)
@@ -204,7 +205,8 @@ std::ptrdiff_t checkedChunkLength(const unsigned char* p, const unsigned char* e
 // Prints the chunk at p, of which the bytes before `end` are text; READABLE bytes from p can be read
 // and CHUNK_ROOM bytes written at `out`. Returns the end of the output; `consumed` gets the bytes
 // printed, which end on a sequence boundary.
-[[gnu::always_inline]] inline char* putChunk(char* out, const unsigned char* p, const unsigned char* end, std::ptrdiff_t& consumed)
+[[gnu::always_inline]] inline char* putChunk(char* out, const unsigned char* p, const unsigned char* end,
+                                             std::ptrdiff_t& consumed)
 {
     const Chunk chunk = loadChunk(p);
     const std::ptrdiff_t length = std::min(utf8ChunkLength(chunk, p, end), end - p);

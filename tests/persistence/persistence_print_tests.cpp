@@ -98,7 +98,8 @@ TEST(LibraryPrint, EscapesStayInPlaceAcrossLongPlainRuns)
     std::string note, expected = "\"";
     for (int i = 0; i < 40; ++i) {
         const std::string run(static_cast<std::size_t>(i), 'a');
-        note += run + "\"" + run + "\xC3\xA9" + run + "\t" + run + "\xE2\x82\xAC" + run + "\\" + run + "\xF0\x9F\x94\xAD";
+        note += run + "\"" + run + "\xC3\xA9" + run + "\t" + run + "\xE2\x82\xAC" + run + "\\" + run
+              + "\xF0\x9F\x94\xAD";
         expected += run + "\\\"" + run + "\xC3\xA9" + run + "\\t" + run + "\xE2\x82\xAC" + run + "\\\\" + run
                   + "\xF0\x9F\x94\xAD";
     }
@@ -246,7 +247,8 @@ struct Generator {
 
     std::int64_t integer()
     {
-        static const std::int64_t samples[] = {0, -1, 1, 1700000000, 32503680000, std::numeric_limits<std::int64_t>::min(),
+        static const std::int64_t samples[] = {0, -1, 1, 1700000000, 32503680000,
+                                               std::numeric_limits<std::int64_t>::min(),
                                                std::numeric_limits<std::int64_t>::max()};
         return below(2) == 0 ? samples[below(std::size(samples))] : static_cast<std::int64_t>(random());
     }
