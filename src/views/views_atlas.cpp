@@ -124,26 +124,36 @@ void drawLoadedPlate(Canvas& canvas, const AppState& app, const DipRect& view)
     if (!plan.visible)
         return;
     Gdiplus::GpBitmap* source = app.plateImage.bitmap;
+    double srcX = plan.srcX, srcY = plan.srcY;
     std::unique_ptr<Gdiplus::GpBitmap, void (*)(Gdiplus::GpBitmap*)> wrapper(nullptr, [](Gdiplus::GpBitmap* b) {
         gp::GdipDisposeImage(b);
     });
     if (plan.level > 0) {
-        // The level's memory is wrapped, not copied; the wrapper lives for this one draw.
+        // Only the needed part of the level is wrapped (its rows in place, nothing copied), so
+        // the cost follows the view, not the level's size; the wrapper lives for this one draw.
         ImageLevel& level = app.plateImage.levels->levels[std::size_t(plan.level - 1)];
+        std::uint32_t* first = &level.pixels[std::size_t(plan.srcY) * std::size_t(level.width) + std::size_t(plan.srcX)];
         Gdiplus::GpBitmap* raw = nullptr;
-        const int status = gp::GdipCreateBitmapFromScan0(level.width, level.height, level.width * 4,
-                                                         PixelFormat32bppPARGB,
-                                                         reinterpret_cast<BYTE*>(level.pixels.data()), &raw);
+        const int status = gp::GdipCreateBitmapFromScan0(int(plan.srcWidth), int(plan.srcHeight), level.width * 4,
+                                                         PixelFormat32bppPARGB, reinterpret_cast<BYTE*>(first), &raw);
         recordStatus(canvas, status);
         if (status != Gdiplus::Ok)
             return;
         wrapper.reset(raw);
         source = raw;
+        srcX = 0;
+        srcY = 0;
     }
+    // Where the plate covers the whole view its filtered edges lie outside the clip, and as the
+    // plates are opaque, copying gives the same picture as blending, only sooner.
+    const double left = view.left + app.atlasPanX, top = view.top + app.atlasPanY;
+    if (left <= view.left && top <= view.top && left + size.width * app.atlasZoom >= view.left + view.width &&
+        top + size.height * app.atlasZoom >= view.top + view.height)
+        recordStatus(canvas, gp::GdipSetCompositingMode(canvas.graphics, Gdiplus::CompositingModeSourceCopy));
     recordStatus(canvas, gp::GdipSetInterpolationMode(canvas.graphics, Gdiplus::InterpolationModeHighQualityBicubic));
     recordStatus(canvas, gp::GdipDrawImageRectRect(canvas.graphics, source, float(plan.destX), float(plan.destY),
-                                                   float(plan.destWidth), float(plan.destHeight), float(plan.srcX),
-                                                   float(plan.srcY), float(plan.srcWidth), float(plan.srcHeight),
+                                                   float(plan.destWidth), float(plan.destHeight), float(srcX),
+                                                   float(srcY), float(plan.srcWidth), float(plan.srcHeight),
                                                    Gdiplus::UnitPixel, nullptr, nullptr, nullptr));
 }
 

@@ -1,0 +1,168 @@
+// Atlas timings under one roof: the decode of each plate, one atlas paint at several zooms against
+// drawing the whole plate with bicubic filtering every time, and the peak memory with plate 0 held.
+#include "views/views.h"
+
+#include "locale/locale.h"
+
+#include <windows.h>
+#include <gdiplus.h>
+#include <psapi.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace gp = Gdiplus::DllExports;
+using Clock = std::chrono::steady_clock;
+
+double milliseconds(Clock::time_point start)
+{
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+// Median of a few runs of `frames` calls, per call.
+double millisecondsPerCall(const std::function<void()>& call, int frames, int repetitions)
+{
+    std::vector<double> runs;
+    for (int r = 0; r < repetitions; ++r) {
+        const auto start = Clock::now();
+        for (int i = 0; i < frames; ++i)
+            call();
+        runs.push_back(milliseconds(start) / frames);
+    }
+    std::sort(runs.begin(), runs.end());
+    return runs[runs.size() / 2];
+}
+
+std::wstring programPath()
+{
+    std::wstring path(32768, L'\0');
+    path.resize(GetModuleFileNameW(nullptr, path.data(), DWORD(path.size())));
+    for (int up = 0; up < 3; ++up)  // bench\views\atlas_bench.exe -> the build folder
+        path.erase(path.find_last_of(L"\\/"));
+    return path + L"\\src\\shell\\Kestrune.exe";
+}
+
+double megabytes(SIZE_T bytes)
+{
+    return double(bytes) / (1024.0 * 1024.0);
+}
+
+}  // namespace
+
+int main()
+{
+    ULONG_PTR token = 0;
+    const Gdiplus::GdiplusStartupInput input;
+    if (Gdiplus::GdiplusStartup(&token, &input, nullptr) != Gdiplus::Ok) {
+        std::puts("GDI+ did not start");
+        return 1;
+    }
+    currentUiLanguage = UiLanguage::English;
+    HMODULE program = LoadLibraryExW(programPath().c_str(), nullptr,
+                                     LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    if (!program) {
+        std::puts("Kestrune.exe not found beside the build's bench folder");
+        return 1;
+    }
+    int exitCode = 0;
+    {
+        PlateDecodeOptions options;
+        options.module = program;
+        options.buildLevels = true;
+
+        // Plate 0 first, so the peak memory is that of plate 0 alone, as the program holds it.
+        auto start = Clock::now();
+        AppState app;
+        app.plateImage = decodePlateResource(301, true, options);
+        const double decode0 = milliseconds(start);
+        if (!app.plateImage.hasBitmap()) {
+            std::puts("plate 0 did not decode");
+            exitCode = 1;
+        }
+        PROCESS_MEMORY_COUNTERS memory{};
+        memory.cb = sizeof(memory);
+        GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof(memory));
+
+        DecodedImage other;
+        start = Clock::now();
+        other = decodePlateResource(302, true, options);
+        const double decode1 = milliseconds(start);
+        other.reset();
+
+        PlateDecodeOptions plain = options;
+        plain.buildLevels = false;
+        start = Clock::now();
+        other = decodePlateResource(301, true, plain);
+        const double decode0Plain = milliseconds(start);
+        other.reset();
+
+        std::printf("decode plate 0 (forced, with levels)    %8.0f ms\n", decode0);
+        std::printf("decode plate 0 (forced, no levels)      %8.0f ms   levels add %.0f ms\n", decode0Plain,
+                    decode0 - decode0Plain);
+        std::printf("decode plate 1 (forced, with levels)    %8.0f ms\n", decode1);
+        std::printf("peak working set with plate 0 loaded    %8.0f MiB\n", megabytes(memory.PeakWorkingSetSize));
+        std::printf("peak pagefile usage with plate 0 loaded %8.0f MiB\n", megabytes(memory.PeakPagefileUsage));
+        std::printf("working set now                         %8.0f MiB\n", megabytes(memory.WorkingSetSize));
+
+        if (app.plateImage.hasBitmap()) {
+            app.loadedPlate = 0;
+            app.requestedPlate = 0;
+            app.atlasViewRect = {224, 206, 1032, 442};
+            HDC screen = GetDC(nullptr);
+            HDC dc = CreateCompatibleDC(screen);
+            HBITMAP bitmap = CreateCompatibleBitmap(screen, 1280, 820);
+            HGDIOBJ previous = SelectObject(dc, bitmap);
+            const Library library;
+            const double iw = 14575, ih = 8441;
+            const DipRect& v = app.atlasViewRect;
+
+            // What every paint did before: the whole plate scaled, bicubic, under the view's clip.
+            const auto wholeBicubic = [&] {
+                Canvas canvas;
+                if (beginCanvas(canvas, dc, 1.0f, nullptr)) {
+                    gp::GdipSetClipRect(canvas.graphics, v.left, v.top, v.width, v.height, Gdiplus::CombineModeReplace);
+                    gp::GdipSetInterpolationMode(canvas.graphics, Gdiplus::InterpolationModeHighQualityBicubic);
+                    gp::GdipDrawImageRect(canvas.graphics, app.plateImage.bitmap, float(v.left + app.atlasPanX),
+                                          float(v.top + app.atlasPanY), float(iw * app.atlasZoom),
+                                          float(ih * app.atlasZoom));
+                }
+                endCanvas(canvas);
+            };
+            const auto atlasPaint = [&] {
+                Canvas canvas;
+                if (beginCanvas(canvas, dc, 1.0f, textKitOf(app)))
+                    paintAtlas(canvas, app, library);
+                endCanvas(canvas);
+            };
+            std::printf("\n%-6s %14s %14s %8s\n", "zoom", "whole ms", "atlas ms", "ratio");
+            for (const double zoom : {0.05, 0.25, 0.5, 1.0, 2.0}) {
+                app.atlasZoom = zoom;
+                app.atlasPanX = (v.width - iw * zoom) / 2;
+                app.atlasPanY = (v.height - ih * zoom) / 2;
+                atlasPaint();  // first touch of a level outside the timing
+                const double whole = millisecondsPerCall(wholeBicubic, 1, 3);
+                const double atlas = millisecondsPerCall(atlasPaint, 20, 3);
+                std::printf("%-6.2f %14.1f %14.2f %7.0fx\n", zoom, whole, atlas, whole / atlas);
+            }
+            app.atlasZoom = 0.015;
+            app.atlasPanX = (v.width - iw * 0.015) / 2;
+            app.atlasPanY = (v.height - ih * 0.015) / 2;
+            std::printf("%-6.3f %14s %14.2f\n", 0.015, "-", millisecondsPerCall(atlasPaint, 20, 3));
+            SelectObject(dc, previous);
+            DeleteObject(bitmap);
+            DeleteDC(dc);
+            ReleaseDC(nullptr, screen);
+        }
+        app.textKit.reset();
+        app.plateImage.reset();
+    }
+    FreeLibrary(program);
+    Gdiplus::GdiplusShutdown(token);
+    return exitCode;
+}
