@@ -261,14 +261,13 @@ void putInteger(TextBuffer& buffer, std::int64_t value)
     buffer.cursor = std::to_chars(buffer.cursor, buffer.cursor + 24, value).ptr;
 }
 
-// The JSON library's own shortest round-trip form, with ".0" kept on whole values; like its dump,
-// a value that is not finite prints as null. The caller made room for 64 characters.
+// The JSON library's own shortest round-trip form, with ".0" kept on whole values. A value that is
+// not finite would print as null, which the reader refuses: such a save must fail instead of
+// reporting success for a file that cannot be read back. The caller made room for 64 characters.
 void putDouble(TextBuffer& buffer, double value)
 {
-    if (!std::isfinite(value)) {
-        buffer.put("null");
-        return;
-    }
+    if (!std::isfinite(value))
+        fail("Invalid story");
     buffer.cursor = nlohmann::detail::to_chars(buffer.cursor, buffer.cursor + 64, value);
 }
 

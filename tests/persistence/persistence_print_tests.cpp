@@ -2,6 +2,8 @@
 // agreement with the JSON library's strict dump on generated libraries, and refusal of bad UTF-8.
 #include "persistence/persistence.h"
 
+#include <windows.h>
+
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -422,3 +424,16 @@ TEST(LibraryPrint, AcceptsAndRefusesExactlyTheSequencesTheJsonDumpDoes)
 }
 
 }  // namespace
+
+TEST(LibraryPrint, RefusesCoordinatesThatWouldNotReadBack)
+{
+    for (double bad : {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(),
+                       -std::numeric_limits<double>::infinity()}) {
+        Library library = oneStory();
+        library.stories[0].y = bad;
+        EXPECT_THROW(libraryText(library), Failure);
+        const std::wstring folder = L".";
+        EXPECT_FALSE(storeLibrary(library, joinPath(folder, L"never-written.json")));
+        EXPECT_EQ(GetFileAttributesW(L"never-written.json"), INVALID_FILE_ATTRIBUTES);
+    }
+}
