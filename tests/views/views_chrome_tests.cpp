@@ -4,6 +4,8 @@
 
 #include "locale/locale.h"
 
+#include "views_test_pixels.h"
+
 #include <gtest/gtest.h>
 
 #include <gdiplus.h>
@@ -21,44 +23,6 @@ ButtonLook lookIn(Section section)
     look.section = section;
     return look;
 }
-
-// A top-down 32-bit bitmap selected into its own memory context, filled white.
-struct PixelBuffer {
-    HDC dc = nullptr;
-    HBITMAP bitmap = nullptr;
-    HGDIOBJ previous = nullptr;
-    std::uint32_t* pixels = nullptr;
-    int width = 0;
-    int height = 0;
-
-    PixelBuffer(int w, int h) : width(w), height(h)
-    {
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof(info.bmiHeader);
-        info.bmiHeader.biWidth = w;
-        info.bmiHeader.biHeight = -h;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
-        void* bits = nullptr;
-        dc = CreateCompatibleDC(nullptr);
-        bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-        previous = SelectObject(dc, bitmap);
-        pixels = static_cast<std::uint32_t*>(bits);
-        std::fill(pixels, pixels + static_cast<std::size_t>(w) * h, 0x00FFFFFFu);
-    }
-    PixelBuffer(const PixelBuffer&) = delete;
-    PixelBuffer& operator=(const PixelBuffer&) = delete;
-    ~PixelBuffer()
-    {
-        SelectObject(dc, previous);
-        DeleteObject(bitmap);
-        DeleteDC(dc);
-    }
-
-    // RGB of one pixel, alpha dropped.
-    std::uint32_t at(int x, int y) const { return pixels[static_cast<std::size_t>(y) * width + x] & 0xFFFFFF; }
-};
 
 class Painting : public ::testing::Test {
 protected:

@@ -4,6 +4,8 @@
 
 #include "locale/locale.h"
 
+#include "views_test_pixels.h"
+
 #include <gtest/gtest.h>
 
 #include <gdiplus.h>
@@ -12,56 +14,6 @@
 #include <cstdint>
 
 namespace {
-
-// A top-down 32-bit bitmap selected into its own memory context, filled white.
-struct Pixels {
-    HDC dc = nullptr;
-    HBITMAP bitmap = nullptr;
-    HGDIOBJ previous = nullptr;
-    std::uint32_t* bits = nullptr;
-    int width = 0;
-    int height = 0;
-
-    Pixels(int w, int h) : width(w), height(h)
-    {
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof(info.bmiHeader);
-        info.bmiHeader.biWidth = w;
-        info.bmiHeader.biHeight = -h;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
-        void* data = nullptr;
-        dc = CreateCompatibleDC(nullptr);
-        bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &data, nullptr, 0);
-        previous = SelectObject(dc, bitmap);
-        bits = static_cast<std::uint32_t*>(data);
-        std::fill(bits, bits + static_cast<std::size_t>(w) * h, 0x00FFFFFFu);
-    }
-    Pixels(const Pixels&) = delete;
-    Pixels& operator=(const Pixels&) = delete;
-    ~Pixels()
-    {
-        SelectObject(dc, previous);
-        DeleteObject(bitmap);
-        DeleteDC(dc);
-    }
-
-    std::uint32_t at(int x, int y) const { return bits[static_cast<std::size_t>(y) * width + x] & 0xFFFFFF; }
-
-    // Pixels clearly darker than the panel, its border and anti-aliasing fringes: glyph strokes.
-    int inkIn(int left, int top, int right, int bottom) const
-    {
-        int count = 0;
-        for (int y = top; y < bottom; ++y)
-            for (int x = left; x < right; ++x) {
-                const std::uint32_t c = at(x, y);
-                if (((c >> 16) & 0xFF) < 0xA0 || ((c >> 8) & 0xFF) < 0xA0 || (c & 0xFF) < 0xA0)
-                    ++count;
-            }
-        return count;
-    }
-};
 
 constexpr std::uint32_t WHITE = 0xFFFFFF;
 constexpr std::uint32_t CARD = 0xFFFFFC;  // the card colour without alpha
@@ -78,7 +30,7 @@ protected:
     void SetUp() override { currentUiLanguage = UiLanguage::English; }
     void TearDown() override { app.textKit.reset(); }
 
-    void paint(Pixels& pixels)
+    void paint(PixelBuffer& pixels)
     {
         app.clientWidthDip = static_cast<float>(pixels.width);
         app.clientHeightDip = static_cast<float>(pixels.height);
@@ -159,7 +111,7 @@ TEST(PreferencesTexts, CheckedLibraryShowsADateAndTimeNotTheNeverText)
 
 TEST_F(PreferencesPainting, PanelsPageLeavesTheGapsBetweenPanelsUnpainted)
 {
-    Pixels pixels(1110, 790);
+    PixelBuffer pixels(1110, 790);
     paint(pixels);
     EXPECT_EQ(pixels.at(230, 380), CARD) << "inside the upper left panel";
     EXPECT_EQ(pixels.at(1070, 650), CARD) << "inside the lower right panel";
@@ -170,7 +122,7 @@ TEST_F(PreferencesPainting, PanelsPageLeavesTheGapsBetweenPanelsUnpainted)
 TEST_F(PreferencesPainting, LicencesPageIsOnePanelWithoutTheFourTexts)
 {
     app.licencesShown = true;
-    Pixels pixels(1110, 790);
+    PixelBuffer pixels(1110, 790);
     paint(pixels);
     EXPECT_EQ(pixels.at(651, 250), CARD) << "one panel spans both columns";
     EXPECT_EQ(pixels.at(300, 396), CARD) << "and both rows";
@@ -180,7 +132,7 @@ TEST_F(PreferencesPainting, LicencesPageIsOnePanelWithoutTheFourTexts)
 
 TEST_F(PreferencesPainting, AtTheMinimumWidthPanelTextsWrapInsideTheirColumns)
 {
-    Pixels pixels(1110, 790);
+    PixelBuffer pixels(1110, 790);
     paint(pixels);
     if (status != 0)
         GTEST_SKIP() << "fonts are not available to GDI+ here (status " << status << ")";
