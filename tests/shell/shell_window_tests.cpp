@@ -114,7 +114,9 @@ TEST_F(LiveWindow, DownArrowOnAFocusedButtonSelectsTheNextStory)
     EXPECT_EQ(GetFocus(), control(ID_SECTION_DISCOVER)) << "the arrow must not move the focus";
     press(VK_DOWN);
     EXPECT_EQ(app().selectedStoryId, library().stories[2].id);
-    EXPECT_EQ(app().listScrollOffset, 123);
+    // The key asks for (2 - 1) * 123; the four seed rows fit the list, so the next paint clamps it.
+    UpdateWindow(app().mainWindow);
+    EXPECT_EQ(app().listScrollOffset, 0);
     press(VK_UP);
     EXPECT_EQ(app().selectedStoryId, library().stories[1].id);
 }

@@ -39,20 +39,10 @@ protected:
         Program program = ui::launch(arguments);
         EXPECT_NE(program.window, nullptr) << "no main window appeared";
         if (program.window)
-            resizeClient(program, 1280, 820);  // the view is then 1032 x 442 dip
+            ui::resizeClient(program, 1280, 820);  // the view is then 1032 x 442 dip
         return program;
     }
 
-    static void resizeClient(const Program& program, int width, int height)
-    {
-        RECT window{}, client{};
-        GetWindowRect(program.window, &window);
-        GetClientRect(program.window, &client);
-        const int frameX = (window.right - window.left) - client.right;
-        const int frameY = (window.bottom - window.top) - client.bottom;
-        SetWindowPos(program.window, nullptr, 0, 0, width + frameX, height + frameY, SWP_NOZORDER | SWP_NOACTIVATE);
-        ui::settle(program);
-    }
 
     static bool waitForDecodeEnd(const Program& program)
     {

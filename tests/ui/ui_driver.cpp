@@ -202,6 +202,17 @@ void settle(const Program& program)
     }
 }
 
+void resizeClient(const Program& program, int width, int height)
+{
+    RECT window{}, client{};
+    GetWindowRect(program.window, &window);
+    GetClientRect(program.window, &client);
+    const int frameX = (window.right - window.left) - client.right;
+    const int frameY = (window.bottom - window.top) - client.bottom;
+    SetWindowPos(program.window, nullptr, 0, 0, width + frameX, height + frameY, SWP_NOZORDER | SWP_NOACTIVATE);
+    settle(program);
+}
+
 HWND control(const Program& program, int id)
 {
     return GetDlgItem(program.window, id);

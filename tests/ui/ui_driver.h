@@ -42,6 +42,9 @@ bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds
 // Lets the program handle everything queued so far (a round trip through its window thread).
 void settle(const Program& program);
 
+// Sets the main window's client area to exactly these device pixels, frame included.
+void resizeClient(const Program& program, int width, int height);
+
 HWND control(const Program& program, int id);
 bool isShown(const Program& program, int id);
 std::wstring text(HWND window);

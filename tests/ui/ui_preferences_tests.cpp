@@ -128,16 +128,6 @@ protected:
 
     static void prepareDataFolder() { CreateDirectoryW(ui::uiDataFolder().c_str(), nullptr); }
 
-    static void resizeClient(const Program& program, int width, int height)
-    {
-        RECT window{}, client{};
-        GetWindowRect(program.window, &window);
-        GetClientRect(program.window, &client);
-        const int frameX = (window.right - window.left) - client.right;
-        const int frameY = (window.bottom - window.top) - client.bottom;
-        SetWindowPos(program.window, nullptr, 0, 0, width + frameX, height + frameY, SWP_NOZORDER | SWP_NOACTIVATE);
-        ui::settle(program);
-    }
 
     static void quit(Program& program)
     {
@@ -369,7 +359,7 @@ TEST_F(PreferencesWindow, BothPagesAtTheMinimumWidthInTheThreeLanguages)
         Program program = startInPreferences(run.arguments);
         ASSERT_NE(program.window, nullptr);
         if (GetDpiForWindow(program.window) == 96)
-            resizeClient(program, 1110, 790);
+            ui::resizeClient(program, 1110, 790);
         EXPECT_EQ(ui::text(ui::control(program, LICENCES)), run.licencesLabel);
         EXPECT_TRUE(ui::saveScreenshot(program, std::wstring(L"preferences-") + run.suffix));
         ui::click(program, LICENCES);

@@ -35,17 +35,6 @@ protected:
         return program;
     }
 
-    // Sets the client area to exactly these device pixels, frame included.
-    static void resizeClient(const Program& program, int width, int height)
-    {
-        RECT window{}, client{};
-        GetWindowRect(program.window, &window);
-        GetClientRect(program.window, &client);
-        const int frameX = (window.right - window.left) - client.right;
-        const int frameY = (window.bottom - window.top) - client.bottom;
-        SetWindowPos(program.window, nullptr, 0, 0, width + frameX, height + frameY, SWP_NOZORDER | SWP_NOACTIVATE);
-        ui::settle(program);
-    }
 
     static void clickTrayIcon(const Program& program)
     {
@@ -95,7 +84,7 @@ TEST_F(KestruneWindow, PlacesControlsByTheLayoutTablesAt96Dpi)
     ASSERT_NE(program.window, nullptr);
     if (GetDpiForWindow(program.window) != 96)
         GTEST_SKIP() << "the display is not at 96 dpi";
-    resizeClient(program, 1280, 820);
+    ui::resizeClient(program, 1280, 820);
 
     const RECT story = ui::clientRectOf(program, STORY_TEXT);
     EXPECT_EQ(story.left, 624);
