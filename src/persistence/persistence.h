@@ -20,6 +20,8 @@ inline constexpr std::uint64_t LIBRARY_FILE_LIMIT = 16u * 1024u * 1024u;  // byt
 nlohmann::json libraryToJson(const Library& library);
 Library libraryFromJson(const nlohmann::json& document);   // all or nothing; raises on any rule
 std::string libraryText(const Library& library);          // the file text; raises on invalid UTF-8
+// The same text printed into `text`, reusing its memory; on a failure `text` holds no file text.
+void printLibraryText(const Library& library, std::string& text);
 Library readLibraryFile(const std::wstring& path);          // size check before any parsing
 
 // ---------------------------------------------------------------------------------------------

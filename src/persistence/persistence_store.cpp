@@ -87,10 +87,12 @@ bool writeFileAtomic(const std::wstring& path, std::string_view bytes, bool keep
 
 bool storeLibrary(const Library& library, const std::wstring& libraryPath, const AtomicFileCalls& calls)
 {
-    std::string text;
+    // Saves run on the window thread only; the buffer of the last save is printed over.
+    static std::string text;
     try {
-        text = libraryText(library);
+        printLibraryText(library, text);
     } catch (const std::exception&) {
+        text.clear();
         return false;
     }
     // Never report a save that the reader would refuse at the next start.

@@ -437,3 +437,26 @@ TEST(LibraryPrint, RefusesCoordinatesThatWouldNotReadBack)
         EXPECT_EQ(GetFileAttributesW(L"never-written.json"), INVALID_FILE_ATTRIBUTES);
     }
 }
+
+TEST(LibraryPrint, SavesAfterAFailedPrintWriteTheWholeNewText)
+{
+    wchar_t folder[MAX_PATH];
+    GetTempPathW(MAX_PATH, folder);
+    const std::wstring path = joinPath(folder, L"kestrune-print-reuse.json");
+    DeleteFileW(path.c_str());
+
+    Library small = oneStory();
+    small.stories[0].id = storyIdFromUrl(small.stories[0].url);  // readable by the reader
+    Library big = small;
+    big.stories[0].body = std::string(20000, 'b');
+    ASSERT_TRUE(storeLibrary(big, path));
+    Library broken = small;
+    broken.stories[0].note = "\xC3";
+    EXPECT_FALSE(storeLibrary(broken, path));
+    ASSERT_TRUE(storeLibrary(small, path));
+    // The buffer of the larger save is printed over: nothing of it may trail the smaller text.
+    EXPECT_EQ(readLibraryFile(path), small);
+    EXPECT_EQ(readLibraryFile(path + L".bak"), big);
+    DeleteFileW(path.c_str());
+    DeleteFileW((path + L".bak").c_str());
+}
