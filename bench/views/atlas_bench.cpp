@@ -4,8 +4,8 @@
 
 #include "locale/locale.h"
 
-#include <windows.h>
-#include <gdiplus.h>
+#include "bench_views.h"
+
 #include <psapi.h>
 
 #include <algorithm>
@@ -28,15 +28,7 @@ double milliseconds(Clock::time_point start)
 // Median of a few runs of `frames` calls, per call.
 double millisecondsPerCall(const std::function<void()>& call, int frames, int repetitions)
 {
-    std::vector<double> runs;
-    for (int r = 0; r < repetitions; ++r) {
-        const auto start = Clock::now();
-        for (int i = 0; i < frames; ++i)
-            call();
-        runs.push_back(milliseconds(start) / frames);
-    }
-    std::sort(runs.begin(), runs.end());
-    return runs[runs.size() / 2];
+    return medianMillisecondsPerCall(call, frames, repetitions);
 }
 
 std::wstring programPath()
@@ -57,9 +49,8 @@ double megabytes(SIZE_T bytes)
 
 int main()
 {
-    ULONG_PTR token = 0;
-    const Gdiplus::GdiplusStartupInput input;
-    if (Gdiplus::GdiplusStartup(&token, &input, nullptr) != Gdiplus::Ok) {
+    const GdiplusRun gdiplus;
+    if (!gdiplus.started) {
         std::puts("GDI+ did not start");
         return 1;
     }
@@ -114,10 +105,8 @@ int main()
             app.loadedPlate = 0;
             app.requestedPlate = 0;
             app.atlasViewRect = {224, 206, 1032, 442};
-            HDC screen = GetDC(nullptr);
-            HDC dc = CreateCompatibleDC(screen);
-            HBITMAP bitmap = CreateCompatibleBitmap(screen, 1280, 820);
-            HGDIOBJ previous = SelectObject(dc, bitmap);
+            const PaintBuffer buffer;
+            const HDC dc = buffer.dc;
             const Library library;
             const double iw = 14575, ih = 8441;
             const DipRect& v = app.atlasViewRect;
@@ -154,15 +143,10 @@ int main()
             app.atlasPanX = (v.width - iw * 0.015) / 2;
             app.atlasPanY = (v.height - ih * 0.015) / 2;
             std::printf("%-6.3f %14s %14.2f\n", 0.015, "-", millisecondsPerCall(atlasPaint, 20, 3));
-            SelectObject(dc, previous);
-            DeleteObject(bitmap);
-            DeleteDC(dc);
-            ReleaseDC(nullptr, screen);
         }
         app.textKit.reset();
         app.plateImage.reset();
     }
     FreeLibrary(program);
-    Gdiplus::GdiplusShutdown(token);
     return exitCode;
 }

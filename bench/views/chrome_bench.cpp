@@ -5,14 +5,10 @@
 
 #include "locale/locale.h"
 
-#include <windows.h>
-#include <gdiplus.h>
+#include "bench_views.h"
 
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <functional>
-#include <vector>
 
 namespace {
 
@@ -21,34 +17,22 @@ constexpr int REPETITIONS = 5;
 
 double millisecondsPerCall(const std::function<void()>& call)
 {
-    std::vector<double> runs;
-    for (int r = 0; r < REPETITIONS; ++r) {
-        const auto start = std::chrono::steady_clock::now();
-        for (int i = 0; i < FRAMES; ++i)
-            call();
-        const std::chrono::duration<double, std::milli> elapsed = std::chrono::steady_clock::now() - start;
-        runs.push_back(elapsed.count() / FRAMES);
-    }
-    std::sort(runs.begin(), runs.end());
-    return runs[runs.size() / 2];
+    return medianMillisecondsPerCall(call, FRAMES, REPETITIONS);
 }
 
 }  // namespace
 
 int main()
 {
-    ULONG_PTR token = 0;
-    const Gdiplus::GdiplusStartupInput input;
-    if (Gdiplus::GdiplusStartup(&token, &input, nullptr) != Gdiplus::Ok) {
+    const GdiplusRun gdiplus;
+    if (!gdiplus.started) {
         std::puts("GDI+ did not start");
         return 1;
     }
     currentUiLanguage = UiLanguage::English;
     {
-        HDC screen = GetDC(nullptr);
-        HDC memory = CreateCompatibleDC(screen);
-        HBITMAP bitmap = CreateCompatibleBitmap(screen, 1280, 820);
-        HGDIOBJ previous = SelectObject(memory, bitmap);
+        const PaintBuffer buffer;
+        const HDC memory = buffer.dc;
 
         AppState app;
         const Library library = buildSeedLibrary();
@@ -82,11 +66,6 @@ int main()
         std::printf("cache gain: %.2f x\n", uncached / cached);
 
         app.textKit.reset();
-        SelectObject(memory, previous);
-        DeleteObject(bitmap);
-        DeleteDC(memory);
-        ReleaseDC(nullptr, screen);
     }
-    Gdiplus::GdiplusShutdown(token);
     return 0;
 }

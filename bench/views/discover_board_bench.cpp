@@ -4,11 +4,8 @@
 
 #include "locale/locale.h"
 
-#include <windows.h>
-#include <gdiplus.h>
+#include "bench_views.h"
 
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -20,16 +17,7 @@ constexpr int REPETITIONS = 5;
 
 double millisecondsPerCall(int frames, const std::function<void()>& call)
 {
-    std::vector<double> runs;
-    for (int r = 0; r < REPETITIONS; ++r) {
-        const auto start = std::chrono::steady_clock::now();
-        for (int i = 0; i < frames; ++i)
-            call();
-        const std::chrono::duration<double, std::milli> elapsed = std::chrono::steady_clock::now() - start;
-        runs.push_back(elapsed.count() / frames);
-    }
-    std::sort(runs.begin(), runs.end());
-    return runs[runs.size() / 2];
+    return medianMillisecondsPerCall(call, frames, REPETITIONS);
 }
 
 std::string filled(std::size_t bytes, const char* word)
@@ -70,18 +58,15 @@ Library maximalLibrary(std::size_t stories, std::size_t pinned, std::size_t link
 
 int main()
 {
-    ULONG_PTR token = 0;
-    const Gdiplus::GdiplusStartupInput input;
-    if (Gdiplus::GdiplusStartup(&token, &input, nullptr) != Gdiplus::Ok) {
+    const GdiplusRun gdiplus;
+    if (!gdiplus.started) {
         std::puts("GDI+ did not start");
         return 1;
     }
     currentUiLanguage = UiLanguage::English;
     {
-        HDC screen = GetDC(nullptr);
-        HDC memory = CreateCompatibleDC(screen);
-        HBITMAP bitmap = CreateCompatibleBitmap(screen, 1280, 820);
-        HGDIOBJ previous = SelectObject(memory, bitmap);
+        const PaintBuffer buffer;
+        const HDC memory = buffer.dc;
 
         AppState app;
         app.boardViewRect = {224, 204, 680, 552};
@@ -125,11 +110,6 @@ int main()
                     boardLarge, boardLarge / baseline);
 
         app.textKit.reset();
-        SelectObject(memory, previous);
-        DeleteObject(bitmap);
-        DeleteDC(memory);
-        ReleaseDC(nullptr, screen);
     }
-    Gdiplus::GdiplusShutdown(token);
     return 0;
 }
