@@ -125,7 +125,7 @@ int main()
             };
             const auto atlasPaint = [&] {
                 Canvas canvas;
-                if (beginCanvas(canvas, dc, 1.0f, textKitOf(app)))
+                if (beginCanvas(canvas, dc, 1.0f, drawingKitOf(app)))
                     paintAtlas(canvas, app, library);
                 endCanvas(canvas);
             };
@@ -144,7 +144,7 @@ int main()
             app.atlasPanY = (v.height - ih * 0.015) / 2;
             std::printf("%-6.3f %14s %14.2f\n", 0.015, "-", millisecondsPerCall(atlasPaint, 20, 3));
         }
-        app.textKit.reset();
+        app.drawingKit.reset();
         app.plateImage.reset();
     }
     FreeLibrary(program);

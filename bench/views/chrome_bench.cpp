@@ -36,7 +36,7 @@ int main()
 
         AppState app;
         const Library library = buildSeedLibrary();
-        const auto frame = [&](TextKit* kit) {
+        const auto frame = [&](DrawingKit* kit) {
             Canvas canvas;
             if (beginCanvas(canvas, memory, 1.0f, kit))
                 paintFrame(canvas, app, library);
@@ -48,7 +48,7 @@ int main()
                 fillRect(canvas, {0, 0, 1280, 820}, 0xFFF7F6F1);
             endCanvas(canvas);
         });
-        const double cached = millisecondsPerCall([&] { frame(textKitOf(app)); });
+        const double cached = millisecondsPerCall([&] { frame(drawingKitOf(app)); });
         const double uncached = millisecondsPerCall([&] { frame(nullptr); });
 
         // The whole paintWindow: fresh off-screen bitmap, frame, one BitBlt to a (hidden) window.
@@ -65,7 +65,7 @@ int main()
         std::printf("paintWindow (buffer, frame, BitBlt): %.3f ms  (%.1f x baseline)\n", whole, whole / baseline);
         std::printf("cache gain: %.2f x\n", uncached / cached);
 
-        app.textKit.reset();
+        app.drawingKit.reset();
     }
     return 0;
 }

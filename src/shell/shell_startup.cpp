@@ -205,7 +205,7 @@ void shutDown(Session& s, ULONG_PTR gdiplusToken)
     app.plateImage.reset();
     for (DecodedImage& preview : app.previewImages)
         preview.reset();
-    app.textKit.reset();
+    app.drawingKit.reset();
     Gdiplus::GdiplusShutdown(gdiplusToken);
     if (app.controlFont)
         DeleteObject(app.controlFont);
@@ -281,7 +281,7 @@ int runApplication(HINSTANCE instance)
     registerMainWindowClass(app);
     createMainWindow(s);
     if (!app.mainWindow) {
-        app.textKit.reset();
+        app.drawingKit.reset();
         Gdiplus::GdiplusShutdown(gdiplusToken);
         return EXIT_NO_WINDOW;
     }

@@ -115,6 +115,8 @@ struct Palette {
     std::uint32_t line = 0xFFE0E1DD;
     std::uint32_t apricot = 0xFFFFB782;
     std::uint32_t cobaltTint = 0xFFE9EFFF;
+
+    bool operator==(const Palette&) const = default;
 };
 
 // Downsampled copies of a decoded plate in plain memory, built by the image worker so a zoomed-out
@@ -194,10 +196,11 @@ struct FileHandle {
     }
 };
 
-// Cached fonts and string formats of the drawing kit; released before GDI+ stops.
-struct TextKit;
-struct TextKitRelease {
-    void operator()(TextKit* kit) const noexcept;  // defined with the drawing kit
+// What the painters keep between paints (fonts, string formats, pictures of the board); released
+// before GDI+ stops.
+struct DrawingKit;
+struct DrawingKitRelease {
+    void operator()(DrawingKit* kit) const noexcept;  // defined with the drawing kit
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -274,7 +277,7 @@ struct AppState {
     std::thread imageWorker;
 
     // Drawing caches kept between paints (same picture as creating them per call).
-    std::unique_ptr<TextKit, TextKitRelease> textKit;
+    std::unique_ptr<DrawingKit, DrawingKitRelease> drawingKit;
 };
 
 static_assert(sizeof(NOTIFYICONDATAW) == 976, "the tray record is used at its full size");

@@ -24,7 +24,8 @@ class GpGraphics;
 struct Canvas {
     Gdiplus::GpGraphics* graphics = nullptr;
     int status = 0;            // a Gdiplus::Status; 0 is Ok
-    TextKit* kit = nullptr;    // cached fonts and formats; null creates them per call
+    DrawingKit* kit = nullptr;    // what is kept between paints; null creates everything per call
+    float scale = 1.0f;        // device pixels per dip
 };
 
 void recordStatus(Canvas& canvas, int status);
@@ -47,11 +48,12 @@ void drawText(Canvas& canvas, std::wstring_view text, const DipRect& rect, const
 // The same text from UTF-8 (library texts are valid UTF-8 by the library's invariants).
 void drawText(Canvas& canvas, std::string_view utf8, const DipRect& rect, const TextStyle& style);
 
-// Starts a canvas on a device context with the program's smoothing, text hint and dpi transform.
-bool beginCanvas(Canvas& canvas, HDC dc, float dpiScale, TextKit* kit);
+// Starts a canvas on a device context with the program's smoothing, text hint and dpi transform;
+// dip (0, 0) lands on device pixel (originX, originY).
+bool beginCanvas(Canvas& canvas, HDC dc, float dpiScale, DrawingKit* kit, float originX = 0.0f, float originY = 0.0f);
 void endCanvas(Canvas& canvas);
 
-TextKit* textKitOf(AppState& app);  // creates the cache on first use
+DrawingKit* drawingKitOf(AppState& app);  // creates the cache on first use
 
 // ---------------------------------------------------------------------------------------------
 // Frame and chrome
@@ -138,6 +140,7 @@ struct BoardView {
     double panY = 35.0;
 };
 
+BoardView boardViewOf(const AppState& app);
 // Where a card whose story sits at board point (x, y) is shown, in dip.
 DipRect boardCardRect(const DipRect& canvas, const BoardView& view, double x, double y);
 // One wheel message at (x, y): zoom by 1.13 per notch within 0.25 .. 1.8, the point under the pointer kept.

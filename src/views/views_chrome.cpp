@@ -184,7 +184,7 @@ void paintWindow(HDC dc, AppState& app, const Library& library)
     HGDIOBJ previous = SelectObject(memory.get(), bitmap.get());
 
     Canvas canvas;
-    if (beginCanvas(canvas, memory.get(), app.dpiScale, textKitOf(app)))
+    if (beginCanvas(canvas, memory.get(), app.dpiScale, drawingKitOf(app)))
         paintFrame(canvas, app, library);
     endCanvas(canvas);
 
@@ -216,7 +216,7 @@ void drawOwnerButton(const DRAWITEMSTRUCT& item, AppState& app)
     const bool focused = (item.itemState & ODS_FOCUS) != 0;
 
     Canvas canvas;
-    if (beginCanvas(canvas, memory.get(), app.dpiScale, textKitOf(app))) {
+    if (beginCanvas(canvas, memory.get(), app.dpiScale, drawingKitOf(app))) {
         const float w = static_cast<float>(width) / app.dpiScale, h = static_cast<float>(height) / app.dpiScale;
         fillRect(canvas, {0, 0, w, h}, app.palette.paper);
         fillRoundedRect(canvas, {1, 1, w - 2, h - 2}, 7.0f, colours.fill, focused ? app.palette.cobalt : 0u);

@@ -7,7 +7,10 @@
 #include <objidl.h>
 #include <gdiplus.h>
 
+#include <functional>
+#include <map>
 #include <memory>
+#include <tuple>
 
 namespace views_detail {
 
@@ -63,4 +66,95 @@ struct ObjectRelease {
 using MemoryDc = std::unique_ptr<std::remove_pointer_t<HDC>, DcRelease>;
 using GdiBitmap = std::unique_ptr<std::remove_pointer_t<HBITMAP>, ObjectRelease>;
 
+// A top-down 32-bit DIB section. As a picture it holds premultiplied colour and coverage, to be
+// blended over what is already drawn; as a layer it is a plain off-screen surface.
+struct Sprite {
+    GdiBitmap bitmap;
+    std::uint32_t* pixels = nullptr;
+    int width = 0;
+    int height = 0;
+
+    explicit operator bool() const noexcept { return pixels != nullptr; }
+    std::size_t bytes() const noexcept { return static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4; }
+};
+
+// Transparent; without pixels when the bitmap cannot be had.
+Sprite makeSprite(int width, int height);
+
+// A memory DC that sprites are selected into in turn. It puts its own bitmap back when told and
+// before it goes, so a sprite is never deleted while selected.
+class SpriteDc {
+public:
+    SpriteDc() = default;
+    SpriteDc(const SpriteDc&) = delete;
+    SpriteDc& operator=(const SpriteDc&) = delete;
+    ~SpriteDc() { deselect(); }
+
+    HDC select(const Sprite& sprite);  // null when no DC can be had
+    void deselect() noexcept;
+
+private:
+    MemoryDc dc_;
+    HGDIOBJ original_ = nullptr;
+    HBITMAP selected_ = nullptr;
+};
+
+// A screen-compatible bitmap in its own memory DC, grown on demand. GDI+ draws on it exactly as
+// on the window's paint buffer, which it does not on a 32-bit DIB section everywhere.
+class Offscreen {
+public:
+    Offscreen() = default;
+    Offscreen(const Offscreen&) = delete;
+    Offscreen& operator=(const Offscreen&) = delete;
+    ~Offscreen();
+
+    HDC reserve(int width, int height);  // at least this size; null when it cannot be had
+
+private:
+    MemoryDc dc_;
+    GdiBitmap bitmap_;
+    HGDIOBJ original_ = nullptr;
+    int width_ = 0;
+    int height_ = 0;
+};
+
+// Where sprites are painted and blended from.
+struct SpriteTools {
+    Offscreen scratch;
+    SpriteDc sprites;
+};
+
+// Paints twice into a fresh sprite, over black and over white, through a canvas whose dip (0, 0)
+// lies on device pixel (originX, originY). The two results give every pixel's colour and
+// coverage, so the sprite blended later looks as if painted in place, anti-aliased edges included.
+Sprite paintSprite(SpriteTools& tools, int width, int height, const Canvas& like, float originX, float originY,
+                   const std::function<void(Canvas&)>& paint, int& status);
+
+// Paints once over what a sprite already holds, dip (0, 0) on device pixel (originX, originY).
+// The alpha of the painted pixels is left to the caller.
+bool paintOntoSprite(SpriteTools& tools, const Sprite& sprite, const Canvas& like, float originX, float originY,
+                     const std::function<void(Canvas&)>& paint, int& status);
+
+// Blends a sprite with its top-left corner on device pixel (x, y) of the canvas's surface.
+void blendSprite(Canvas& target, SpriteDc& source, const Sprite& sprite, int x, int y);
+
 }  // namespace views_detail
+
+// The board's pictures kept between paints (defined with the board painter).
+struct BoardPictures;
+struct BoardPicturesRelease {
+    void operator()(BoardPictures* pictures) const noexcept;
+};
+
+struct DrawingKit {
+    // A family that could not be found stays null and keeps its status, so every text in that
+    // family records the same failure as creating it per call would.
+    views_detail::FamilyPtr segoe;
+    views_detail::FamilyPtr georgia;
+    int segoeStatus = -1;    // -1 not tried yet
+    int georgiaStatus = -1;
+    std::map<std::tuple<int, bool, bool>, views_detail::FontPtr> fonts;  // (size in 1/100 px, bold, georgia)
+    views_detail::FormatPtr leftFormat;
+    views_detail::FormatPtr centredFormat;
+    std::unique_ptr<BoardPictures, BoardPicturesRelease> board;
+};

@@ -3,8 +3,6 @@
 #include "views/views_internal.h"
 
 #include <cmath>
-#include <map>
-#include <tuple>
 
 using namespace views_detail;
 using Gdiplus::GpStatus;
@@ -12,19 +10,7 @@ using Gdiplus::GpStatus;
 // ---------------------------------------------------------------------------------------------
 // Cached text objects
 
-struct TextKit {
-    // A family that could not be found stays null and keeps its status, so every text in that
-    // family records the same failure as creating it per call would.
-    FamilyPtr segoe;
-    FamilyPtr georgia;
-    int segoeStatus = -1;    // -1 not tried yet
-    int georgiaStatus = -1;
-    std::map<std::tuple<int, bool, bool>, FontPtr> fonts;  // (size in 1/100 px, bold, georgia)
-    FormatPtr leftFormat;
-    FormatPtr centredFormat;
-};
-
-void TextKitRelease::operator()(TextKit* kit) const noexcept
+void DrawingKitRelease::operator()(DrawingKit* kit) const noexcept
 {
     delete kit;
 }
@@ -40,11 +26,11 @@ void DecodedImage::reset() noexcept
     stream = nullptr;
 }
 
-TextKit* textKitOf(AppState& app)
+DrawingKit* drawingKitOf(AppState& app)
 {
-    if (!app.textKit)
-        app.textKit.reset(new TextKit);
-    return app.textKit.get();
+    if (!app.drawingKit)
+        app.drawingKit.reset(new DrawingKit);
+    return app.drawingKit.get();
 }
 
 namespace {
@@ -88,7 +74,7 @@ FormatPtr createFormat(bool centred, int& status)
 
 GpFontFamily* cachedFamily(Canvas& canvas, bool georgia)
 {
-    TextKit& kit = *canvas.kit;
+    DrawingKit& kit = *canvas.kit;
     FamilyPtr& family = georgia ? kit.georgia : kit.segoe;
     int& status = georgia ? kit.georgiaStatus : kit.segoeStatus;
     if (status == -1)
@@ -155,10 +141,11 @@ BrushPtr views_detail::solidBrush(Canvas& canvas, std::uint32_t colour)
     return BrushPtr(status == Gdiplus::Ok ? brush : nullptr);
 }
 
-bool beginCanvas(Canvas& canvas, HDC dc, float dpiScale, TextKit* kit)
+bool beginCanvas(Canvas& canvas, HDC dc, float dpiScale, DrawingKit* kit, float originX, float originY)
 {
     canvas = Canvas{};
     canvas.kit = kit;
+    canvas.scale = dpiScale;
     GpGraphics* graphics = nullptr;
     const GpStatus status = gp::GdipCreateFromHDC(dc, &graphics);
     recordStatus(canvas, status);
@@ -168,6 +155,8 @@ bool beginCanvas(Canvas& canvas, HDC dc, float dpiScale, TextKit* kit)
     recordStatus(canvas, gp::GdipSetSmoothingMode(graphics, Gdiplus::SmoothingModeAntiAlias));
     recordStatus(canvas, gp::GdipSetTextRenderingHint(graphics, Gdiplus::TextRenderingHintClearTypeGridFit));
     recordStatus(canvas, gp::GdipScaleWorldTransform(graphics, dpiScale, dpiScale, Gdiplus::MatrixOrderPrepend));
+    if (originX != 0.0f || originY != 0.0f)
+        recordStatus(canvas, gp::GdipTranslateWorldTransform(graphics, originX, originY, Gdiplus::MatrixOrderAppend));
     return true;
 }
 

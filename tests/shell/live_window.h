@@ -76,7 +76,7 @@ protected:
         MSG message{};
         while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
         }
-        app.textKit.reset();
+        app.drawingKit.reset();
         if (app.controlFont)
             DeleteObject(app.controlFont);
         DeleteObject(app.editBackgroundBrush);

@@ -34,13 +34,13 @@ protected:
     static void TearDownTestSuite() { Gdiplus::GdiplusShutdown(token); }
 
     void SetUp() override { currentUiLanguage = UiLanguage::English; }
-    void TearDown() override { app.textKit.reset(); }
+    void TearDown() override { app.drawingKit.reset(); }
 
     int paint(PixelBuffer& buffer, float scale)
     {
         app.dpiScale = scale;
         Canvas canvas;
-        EXPECT_TRUE(beginCanvas(canvas, buffer.dc, scale, textKitOf(app)));
+        EXPECT_TRUE(beginCanvas(canvas, buffer.dc, scale, drawingKitOf(app)));
         paintFrame(canvas, app, library);
         endCanvas(canvas);
         return canvas.status;

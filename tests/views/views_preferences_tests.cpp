@@ -28,14 +28,14 @@ protected:
     static void TearDownTestSuite() { Gdiplus::GdiplusShutdown(token); }
 
     void SetUp() override { currentUiLanguage = UiLanguage::English; }
-    void TearDown() override { app.textKit.reset(); }
+    void TearDown() override { app.drawingKit.reset(); }
 
     void paint(PixelBuffer& pixels)
     {
         app.clientWidthDip = static_cast<float>(pixels.width);
         app.clientHeightDip = static_cast<float>(pixels.height);
         Canvas canvas;
-        ASSERT_TRUE(beginCanvas(canvas, pixels.dc, 1.0f, textKitOf(app)));
+        ASSERT_TRUE(beginCanvas(canvas, pixels.dc, 1.0f, drawingKitOf(app)));
         paintPreferences(canvas, app, library);
         status = canvas.status;
         endCanvas(canvas);

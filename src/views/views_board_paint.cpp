@@ -1,0 +1,526 @@
+// The Story board's painter: the canvas with its dot grid, the links with their pills and the
+// cards. What a paint draws many times over, or again on the next paint, is kept as pictures.
+#include "views/views_internal.h"
+
+#include "locale/locale.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+using namespace views_detail;
+
+namespace {
+
+constexpr std::uint32_t BOARD_CANVAS = 0xFFF2F2EB;
+constexpr std::uint32_t GRID_DOT = 0xFFD3D8D7;
+constexpr std::uint32_t CARD_SHADOW = 0x192C3555;
+constexpr std::uint32_t QUESTION_LINK = 0xFFBA7547;
+constexpr double GRID_STEP = 24.0;
+
+// ---------------------------------------------------------------------------------------------
+// Geometry and the pieces painted in place
+
+// Card and pill origins, and grid rows, sit on whole device pixels, so a picture kept from an
+// earlier paint lands exactly where painting in place would put it.
+int devicePixel(double dip, float scale)
+{
+    return static_cast<int>(std::lround(dip * scale));
+}
+
+float snapped(double dip, float scale)
+{
+    return static_cast<float>(devicePixel(dip, scale)) / scale;
+}
+
+struct GridDots {
+    std::vector<float> columns;  // dip, as the pan and zoom give them
+    std::vector<float> rows;     // dip, on whole device pixels
+};
+
+// fmod keeps the sign of the pan, so a negative pan starts left of the canvas under the clip.
+GridDots gridDots(const DipRect& L, const BoardView& view, float scale)
+{
+    GridDots dots;
+    const double step = GRID_STEP * view.zoom;
+    if (!(step > 0.0))
+        return dots;
+    const double right = L.left + L.width, bottom = L.top + L.height;
+    for (double x = L.left + std::fmod(view.panX, step); x < right; x += step)
+        dots.columns.push_back(static_cast<float>(x));
+    for (double y = L.top + std::fmod(view.panY, step); y < bottom; y += step)
+        dots.rows.push_back(snapped(y, scale));
+    return dots;
+}
+
+// All dots go into one path filled once: the same dots as one fill per dot, at a fraction of the calls.
+void fillDots(Canvas& canvas, const std::vector<float>& columns, const std::vector<float>& rows)
+{
+    if (columns.empty() || rows.empty())
+        return;
+    GpPath* rawPath = nullptr;
+    const Gdiplus::GpStatus created = gp::GdipCreatePath(Gdiplus::FillModeWinding, &rawPath);
+    recordStatus(canvas, created);
+    if (created != Gdiplus::Ok)
+        return;
+    PathPtr path(rawPath);
+    for (const float x : columns)
+        for (const float y : rows)
+            recordStatus(canvas, gp::GdipAddPathEllipse(rawPath, x, y, 1.5f, 1.5f));
+    if (BrushPtr brush = solidBrush(canvas, GRID_DOT))
+        recordStatus(canvas, gp::GdipFillPath(canvas.graphics, brush.get(), rawPath));
+}
+
+// True when the rectangle reaches into the canvas; what lies wholly outside is clipped away anyway.
+bool meetsCanvas(const DipRect& L, float left, float top, float width, float height)
+{
+    return left < L.left + L.width && left + width > L.left && top < L.top + L.height && top + height > L.top;
+}
+
+// More characters than a card title can ever show in its three lines, so cutting here changes
+// nothing on screen while sparing the text layout the rest of a long title.
+constexpr std::size_t CARD_TITLE_UNITS = 600;
+
+std::wstring cardTitle(const std::string& title)
+{
+    std::wstring text;
+    try {
+        text = utf8ToUtf16(title.substr(0, CARD_TITLE_UNITS * 3));
+    } catch (const Failure&) {
+        return {};  // cut inside a sequence, or invalid: convert the whole title instead
+    }
+    if (text.size() > CARD_TITLE_UNITS) {
+        std::size_t cut = CARD_TITLE_UNITS;
+        if (text[cut] >= 0xDC00 && text[cut] <= 0xDFFF)
+            --cut;  // keep a surrogate pair whole
+        text.resize(cut);
+    }
+    return text;
+}
+
+constexpr float PILL_WIDTH = 88, PILL_HEIGHT = 24;
+
+std::wstring_view linkLabel(std::int32_t kind)
+{
+    return UiText(static_cast<UiStringKey>(static_cast<int>(UiStringKey::LinkRelated) + std::clamp(kind, 0, 2)));
+}
+
+void paintPill(Canvas& canvas, const Palette& p, std::wstring_view label, float x, float y)
+{
+    fillRoundedRect(canvas, {x, y, PILL_WIDTH, PILL_HEIGHT}, 6, p.card, p.line);
+    drawText(canvas, label, {x, y, PILL_WIDTH, PILL_HEIGHT}, {.size = 10.0f, .colour = p.cobalt, .centred = true});
+}
+
+// Shadow, card and border: the same for every card of one zoom.
+void paintCardFrame(Canvas& canvas, const Palette& p, bool selected, const DipRect& r)
+{
+    fillRoundedRect(canvas, {r.left + 3, r.top + 4, r.width, r.height}, 8, CARD_SHADOW, 0);
+    fillRoundedRect(canvas, r, 8, p.card, selected ? p.cobalt : p.line);
+}
+
+// What lies on the card: accent bar, source, title and note dot, all inside its border.
+void paintCardFace(Canvas& canvas, const Palette& p, const Story& story, bool selected, const DipRect& r, float z)
+{
+    const float X = r.left, Y = r.top, Cw = r.width, Ch = r.height;
+    fillRect(canvas, {X + 13, Y + 13, 27, 3}, selected ? p.cobalt : p.apricot);
+    drawText(canvas, std::string_view(story.source), {X + 13, Y + 23, Cw - 26, 19 * z},
+             {.size = 10 * z, .colour = p.cobalt, .bold = true});
+    const TextStyle titleStyle{.size = 15 * z, .colour = p.ink, .bold = true};
+    const DipRect titleBox{X + 13, Y + 44 * z, Cw - 26, Ch - 63 * z};
+    std::wstring title = cardTitle(story.title);
+    if (title.empty() && !story.title.empty())
+        drawText(canvas, std::string_view(story.title), titleBox, titleStyle);
+    else
+        drawText(canvas, std::wstring_view(title), titleBox, titleStyle);
+    if (!story.note.empty())
+        fillEllipse(canvas, {X + Cw - 22, Y + Ch - 21, 8, 8}, p.apricot);
+}
+
+// Paints with dip (0, 0) moved onto device pixel (x, y) of the frame, the way a kept picture's
+// content lies on whole pixels: the same arithmetic, so the same pixels.
+void paintShifted(Canvas& canvas, int x, int y, const std::function<void(Canvas&)>& paint)
+{
+    const auto dx = static_cast<float>(x), dy = static_cast<float>(y);
+    recordStatus(canvas, gp::GdipTranslateWorldTransform(canvas.graphics, dx, dy, Gdiplus::MatrixOrderAppend));
+    paint(canvas);
+    recordStatus(canvas, gp::GdipTranslateWorldTransform(canvas.graphics, -dx, -dy, Gdiplus::MatrixOrderAppend));
+}
+
+// Stories by id, gathered once per paint instead of a search per link end.
+std::unordered_map<std::string_view, const Story*> storiesById(const Library& library)
+{
+    std::unordered_map<std::string_view, const Story*> byId;
+    byId.reserve(library.stories.size());
+    for (const Story& story : library.stories)
+        byId.emplace(story.id, &story);
+    return byId;
+}
+
+const Story* storyWithId(const std::unordered_map<std::string_view, const Story*>& byId, std::string_view id)
+{
+    const auto found = byId.find(id);
+    return found != byId.end() ? found->second : nullptr;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Pictures kept between paints
+
+namespace {
+
+// Room around a picture's content for anti-aliased edges and the border's outer half.
+constexpr int PICTURE_MARGIN = 2;
+// Card pictures beyond this many bytes are painted in place instead of kept.
+constexpr std::size_t CARD_PICTURE_BUDGET = std::size_t{32} << 20;
+
+int pictureExtent(double dip, float scale)
+{
+    return static_cast<int>(std::ceil(dip * scale)) + 2 * PICTURE_MARGIN + 1;
+}
+
+struct CardLook {
+    double zoom = 0;
+    float scale = 0;
+    bool selected = false;
+    Palette palette;
+
+    bool operator==(const CardLook&) const = default;
+};
+
+struct CardPicture {
+    // What the picture shows; a card whose story or look has changed is painted again.
+    CardLook look;
+    std::string title;
+    std::string source;
+    bool note = false;
+    Sprite sprite;
+    bool used = false;  // drawn by the paint under way
+};
+
+}  // namespace
+
+struct BoardPictures {
+    // The canvas's inside is painted here, and only its size copied back: the edges clip what
+    // is drawn as the canvas clip would, without the clip's cost on every call.
+    Offscreen layer;
+    int layerWidth = 0;
+    int layerHeight = 0;
+
+    float pillScale = 0;
+    Palette pillPalette;
+    std::array<std::wstring, 3> pillLabels;
+    std::array<Sprite, 3> pills;  // one per link kind
+
+    std::array<CardLook, 2> frameLooks;
+    std::array<Sprite, 2> frames;  // card frames, unselected and selected
+
+    std::unordered_map<std::string, CardPicture> cards;
+    std::size_t cardBytes = 0;
+
+    // Declared after the pictures, so it gives their bitmaps back before they go.
+    SpriteTools tools;
+};
+
+void BoardPicturesRelease::operator()(BoardPictures* pictures) const noexcept
+{
+    delete pictures;
+}
+
+namespace {
+
+// Where a paint draws the canvas's inside: in place on the frame's canvas under a clip, or on the
+// layer with the pictures kept between paints.
+struct BoardSurface {
+    Canvas& canvas;
+    BoardPictures* pictures = nullptr;  // null: everything painted in place
+    int left = 0;                       // the surface's top-left device pixel within the frame
+    int top = 0;
+};
+
+void paintGrid(BoardSurface& surface, const DipRect& L, const BoardView& view)
+{
+    const GridDots dots = gridDots(L, view, surface.canvas.scale);
+    if (!surface.pictures || dots.rows.empty()) {
+        fillDots(surface.canvas, dots.columns, dots.rows);
+        return;
+    }
+    // Every row is the same row of dots: paint one, blend it at each row's place.
+    BoardPictures& pictures = *surface.pictures;
+    const float s = surface.canvas.scale;
+    const int firstRow = devicePixel(dots.rows.front(), s);
+    int status = 0;
+    const Sprite row = paintSprite(pictures.tools, pictures.layerWidth, pictureExtent(1.5, s), surface.canvas,
+                                   static_cast<float>(-surface.left), static_cast<float>(PICTURE_MARGIN - firstRow),
+                                   [&](Canvas& c) { fillDots(c, dots.columns, {dots.rows.front()}); }, status);
+    recordStatus(surface.canvas, status);
+    if (!row) {
+        fillDots(surface.canvas, dots.columns, dots.rows);
+        return;
+    }
+    for (const float y : dots.rows)
+        blendSprite(surface.canvas, pictures.tools.sprites, row, 0, devicePixel(y, s) - surface.top - PICTURE_MARGIN);
+}
+
+// The pill whose top-left corner lies on device pixel (x, y) of the frame.
+void drawPill(BoardSurface& surface, const Palette& p, std::int32_t kind, int x, int y)
+{
+    const std::wstring_view label = linkLabel(kind);
+    const auto inPlace = [&] { paintShifted(surface.canvas, x, y, [&](Canvas& c) { paintPill(c, p, label, 0, 0); }); };
+    if (!surface.pictures) {
+        inPlace();
+        return;
+    }
+    BoardPictures& pictures = *surface.pictures;
+    const float s = surface.canvas.scale;
+    const auto k = static_cast<std::size_t>(std::clamp(kind, 0, 2));
+    if (pictures.pillScale != s || pictures.pillPalette != p) {
+        pictures.pills = {};
+        pictures.pillScale = s;
+        pictures.pillPalette = p;
+    }
+    if (pictures.pillLabels[k] != label)
+        pictures.pills[k] = Sprite{};
+    if (!pictures.pills[k]) {
+        int status = 0;
+        const auto margin = static_cast<float>(PICTURE_MARGIN);
+        pictures.pills[k] = paintSprite(pictures.tools, pictureExtent(PILL_WIDTH, s), pictureExtent(PILL_HEIGHT, s),
+                                        surface.canvas, margin, margin,
+                                        [&](Canvas& c) { paintPill(c, p, label, 0, 0); }, status);
+        recordStatus(surface.canvas, status);
+        pictures.pillLabels[k] = pictures.pills[k] ? std::wstring(label) : std::wstring();
+    }
+    if (!pictures.pills[k]) {
+        inPlace();
+        return;
+    }
+    blendSprite(surface.canvas, pictures.tools.sprites, pictures.pills[k], x - surface.left - PICTURE_MARGIN,
+                y - surface.top - PICTURE_MARGIN);
+}
+
+const Sprite& cardFrame(BoardSurface& surface, const CardLook& look, const DipRect& size)
+{
+    BoardPictures& pictures = *surface.pictures;
+    const std::size_t index = look.selected ? 1 : 0;
+    if (pictures.frameLooks[index] != look || !pictures.frames[index]) {
+        const float s = look.scale;
+        const auto margin = static_cast<float>(PICTURE_MARGIN);
+        int status = 0;
+        pictures.frames[index] = paintSprite(
+            pictures.tools, pictureExtent(size.width + 3, s), pictureExtent(size.height + 4, s), surface.canvas,
+            margin, margin,
+            [&](Canvas& c) { paintCardFrame(c, look.palette, look.selected, {0, 0, size.width, size.height}); }, status);
+        recordStatus(surface.canvas, status);
+        pictures.frameLooks[index] = look;
+    }
+    return pictures.frames[index];
+}
+
+// The card's picture, painted now when its story or look has changed; null when none can be kept.
+const Sprite* cardPicture(BoardSurface& surface, const Story& story, const CardLook& look, const DipRect& size)
+{
+    BoardPictures& pictures = *surface.pictures;
+    CardPicture& picture = pictures.cards[story.id];
+    picture.used = true;
+    const bool note = !story.note.empty();
+    if (picture.sprite && picture.look == look && picture.note == note && picture.title == story.title
+        && picture.source == story.source)
+        return &picture.sprite;
+
+    pictures.cardBytes -= picture.sprite.bytes();
+    picture.sprite = Sprite{};
+    const Sprite& frame = cardFrame(surface, look, size);
+    if (!frame || pictures.cardBytes + frame.bytes() > CARD_PICTURE_BUDGET)
+        return nullptr;
+    Sprite sprite = makeSprite(frame.width, frame.height);
+    if (!sprite)
+        return nullptr;
+    std::copy(frame.pixels, frame.pixels + frame.bytes() / 4, sprite.pixels);
+    int status = 0;
+    const auto margin = static_cast<float>(PICTURE_MARGIN);
+    const bool painted = paintOntoSprite(
+        pictures.tools, sprite, surface.canvas, margin, margin,
+        [&](Canvas& c) {
+            paintCardFace(c, look.palette, story, look.selected, {0, 0, size.width, size.height},
+                          static_cast<float>(look.zoom));
+        },
+        status);
+    recordStatus(surface.canvas, status);
+    if (!painted)
+        return nullptr;
+    // The face lies within the opaque inside of the frame; GDI may have cleared the alpha there,
+    // and everything outside it is the frame's own.
+    const std::size_t count = sprite.bytes() / 4;
+    for (std::size_t i = 0; i < count; ++i)
+        sprite.pixels[i] = (frame.pixels[i] >> 24) == 0xFF ? (sprite.pixels[i] | 0xFF000000u) : frame.pixels[i];
+
+    picture.look = look;
+    picture.title = story.title;
+    picture.source = story.source;
+    picture.note = note;
+    picture.sprite = std::move(sprite);
+    pictures.cardBytes += picture.sprite.bytes();
+    return &picture.sprite;
+}
+
+void drawCard(BoardSurface& surface, const AppState& app, const Story& story, const DipRect& r, float z)
+{
+    const float s = surface.canvas.scale;
+    const bool selected = story.id == app.selectedStoryId;
+    const int x = devicePixel(r.left, s), y = devicePixel(r.top, s);
+    if (surface.pictures) {
+        const CardLook look{app.boardZoom, s, selected, app.palette};
+        if (const Sprite* picture = cardPicture(surface, story, look, r)) {
+            blendSprite(surface.canvas, surface.pictures->tools.sprites, *picture, x - surface.left - PICTURE_MARGIN,
+                        y - surface.top - PICTURE_MARGIN);
+            return;
+        }
+    }
+    paintShifted(surface.canvas, x, y, [&](Canvas& c) {
+        const DipRect at{0, 0, r.width, r.height};
+        paintCardFrame(c, app.palette, selected, at);
+        paintCardFace(c, app.palette, story, selected, at, z);
+    });
+}
+
+void paintLinks(BoardSurface& surface, const AppState& app, const Library& library, const DipRect& L,
+                const BoardView& view)
+{
+    Canvas& canvas = surface.canvas;
+    const Palette& p = app.palette;
+    const double z = view.zoom;
+    GpPen* solid = nullptr;
+    GpPen* dashed = nullptr;
+    recordStatus(canvas, gp::GdipCreatePen1(p.cobalt, 2.0f, Gdiplus::UnitWorld, &solid));
+    PenPtr solidOwner(solid);
+    recordStatus(canvas, gp::GdipCreatePen1(QUESTION_LINK, 2.0f, Gdiplus::UnitWorld, &dashed));
+    PenPtr dashedOwner(dashed);
+    if (dashed)
+        recordStatus(canvas, gp::GdipSetPenDashStyle(dashed, Gdiplus::DashStyleDash));
+    const auto byId = storiesById(library);
+    for (const Link& link : library.links) {
+        const Story* a = storyWithId(byId, link.a);
+        const Story* b = storyWithId(byId, link.b);
+        if (!a || !b)
+            continue;
+        const auto centre = [&](const Story& story, bool vertical) {
+            return vertical ? static_cast<float>(L.top + view.panY + z * story.y + BOARD_CARD_HEIGHT * z / 2)
+                            : static_cast<float>(L.left + view.panX + z * story.x + BOARD_CARD_WIDTH * z / 2);
+        };
+        const float x1 = centre(*a, false), y1 = centre(*a, true), x2 = centre(*b, false), y2 = centre(*b, true);
+        GpPen* pen = link.kind == 2 ? dashed : solid;
+        if (pen && meetsCanvas(L, std::min(x1, x2) - 2, std::min(y1, y2) - 2, std::fabs(x2 - x1) + 4, std::fabs(y2 - y1) + 4))
+            recordStatus(canvas, gp::GdipDrawLine(canvas.graphics, pen, x1, y1, x2, y2));
+        const float px = (x1 + x2) / 2 - PILL_WIDTH / 2, py = (y1 + y2) / 2 - PILL_HEIGHT / 2;
+        if (meetsCanvas(L, px - 1, py - 1, PILL_WIDTH + 2, PILL_HEIGHT + 2))
+            drawPill(surface, p, link.kind, devicePixel(px, canvas.scale), devicePixel(py, canvas.scale));
+    }
+}
+
+// Grid, links, cards and the empty message: everything inside the canvas.
+void paintCanvasInside(BoardSurface& surface, AppState& app, const Library& library, const DipRect& L,
+                       const BoardView& view)
+{
+    paintGrid(surface, L, view);
+    paintLinks(surface, app, library, L, view);
+
+    if (surface.pictures)
+        for (auto& [id, picture] : surface.pictures->cards)
+            picture.used = false;
+    app.hitRows.clear();
+    bool anyPinned = false;
+    const auto z = static_cast<float>(view.zoom);
+    for (const Story& story : library.stories) {
+        if (!story.saved)
+            continue;
+        anyPinned = true;
+        const DipRect r = boardCardRect(L, view, story.x, story.y);
+        app.hitRows.push_back({r.left, r.top, r.width, r.height, story.id});
+        if (meetsCanvas(L, r.left - 1, r.top - 1, r.width + 5, r.height + 6))  // the shadow reaches 3 and 4 further
+            drawCard(surface, app, story, r, z);
+    }
+    if (surface.pictures)
+        std::erase_if(surface.pictures->cards, [&](const auto& entry) {
+            if (entry.second.used)
+                return false;
+            surface.pictures->cardBytes -= entry.second.sprite.bytes();
+            return true;
+        });
+    if (!anyPinned)
+        drawText(surface.canvas, std::wstring_view(UiText(UiStringKey::EmptyBoard)),
+                 {L.left + 40, L.top + 75, L.width - 80, 210},
+                 {.size = 24.0f, .colour = app.palette.muted, .georgia = true, .centred = true});
+}
+
+// Copies between the frame and the layer through GDI+'s own device context.
+bool copyLayer(Canvas& canvas, BoardPictures& pictures, int left, int top, bool intoLayer)
+{
+    const HDC layer = pictures.layer.reserve(pictures.layerWidth, pictures.layerHeight);
+    if (!layer)
+        return false;
+    HDC frame = nullptr;
+    const Gdiplus::GpStatus status = gp::GdipGetDC(canvas.graphics, &frame);
+    recordStatus(canvas, status);
+    if (status != Gdiplus::Ok)
+        return false;
+    const int w = pictures.layerWidth, h = pictures.layerHeight;
+    const bool copied = intoLayer ? BitBlt(layer, 0, 0, w, h, frame, left, top, SRCCOPY)
+                                  : BitBlt(frame, left, top, w, h, layer, 0, 0, SRCCOPY);
+    recordStatus(canvas, gp::GdipReleaseDC(canvas.graphics, frame));
+    return copied;
+}
+
+// Paints the canvas's inside on the layer and copies it into the frame; false when the layer
+// cannot be had, before anything was drawn.
+bool paintThroughLayer(Canvas& canvas, AppState& app, const Library& library, const DipRect& L, const BoardView& view)
+{
+    if (!canvas.kit)
+        return false;
+    if (!canvas.kit->board)
+        canvas.kit->board.reset(new BoardPictures);
+    BoardPictures& pictures = *canvas.kit->board;
+    const float s = canvas.scale;
+    const auto left = static_cast<int>(std::floor(L.left * s)), top = static_cast<int>(std::floor(L.top * s));
+    pictures.layerWidth = static_cast<int>(std::ceil((L.left + L.width) * s)) - left;
+    pictures.layerHeight = static_cast<int>(std::ceil((L.top + L.height) * s)) - top;
+    if (pictures.layerWidth <= 0 || pictures.layerHeight <= 0 || !copyLayer(canvas, pictures, left, top, true))
+        return false;
+
+    Canvas layerCanvas;
+    const HDC layerDc = pictures.layer.reserve(pictures.layerWidth, pictures.layerHeight);
+    if (layerDc && beginCanvas(layerCanvas, layerDc, s, canvas.kit, static_cast<float>(-left), static_cast<float>(-top))) {
+        BoardSurface surface{layerCanvas, &pictures, left, top};
+        paintCanvasInside(surface, app, library, L, view);
+    }
+    endCanvas(layerCanvas);
+    recordStatus(canvas, layerCanvas.status);
+    copyLayer(canvas, pictures, left, top, false);
+    pictures.tools.sprites.deselect();
+    return true;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// The painter
+
+void paintBoard(Canvas& canvas, AppState& app, const Library& library)
+{
+    const DipRect L = app.boardViewRect;
+    const BoardView view = boardViewOf(app);
+    fillRoundedRect(canvas, L, 12, BOARD_CANVAS, app.palette.line);
+    if (!paintThroughLayer(canvas, app, library, L, view)) {
+        Gdiplus::GraphicsState saved = 0;
+        recordStatus(canvas, gp::GdipSaveGraphics(canvas.graphics, &saved));
+        recordStatus(canvas, gp::GdipSetClipRect(canvas.graphics, L.left, L.top, L.width, L.height,
+                                                 Gdiplus::CombineModeReplace));
+        BoardSurface surface{canvas};
+        paintCanvasInside(surface, app, library, L, view);
+        recordStatus(canvas, gp::GdipRestoreGraphics(canvas.graphics, saved));
+    }
+    paintStoryPanel(canvas, app, library);
+}
+
