@@ -3,6 +3,9 @@
 #include "views/views.h"
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstring>
 
 namespace {
 
@@ -29,6 +32,12 @@ bool isSupportedUtf8(std::string_view text)
     const auto* p = reinterpret_cast<const unsigned char*>(text.data());
     const auto* end = p + text.size();
     while (p < end) {
+        // Runs of ASCII, most of any story, are passed over eight bytes at a time.
+        std::uint64_t word = 0;
+        while (end - p >= 8 && (std::memcpy(&word, p, 8), (word & 0x8080808080808080u) == 0))
+            p += 8;
+        if (p == end)
+            break;
         const unsigned char c = *p;
         if (c < 0x80) {
             ++p;
@@ -59,6 +68,42 @@ bool isSupportedUtf8(std::string_view text)
     return true;
 }
 
+// Horspool's search under ASCII case folding, for a lower-case ASCII needle: the text is neither
+// copied nor lowered, and most of its bytes are skipped rather than looked at.
+class FoldedSearch {
+public:
+    explicit FoldedSearch(std::string needle) : needle_(std::move(needle))
+    {
+        const std::size_t m = needle_.size();
+        skip_.fill(m);
+        for (std::size_t i = 0; i + 1 < m; ++i) {
+            const auto c = static_cast<unsigned char>(needle_[i]);
+            skip_[c] = m - 1 - i;
+            if (c >= 'a' && c <= 'z')
+                skip_[c - ('a' - 'A')] = m - 1 - i;
+        }
+    }
+
+    bool foundIn(std::string_view text) const
+    {
+        const std::size_t m = needle_.size();
+        if (m == 0)
+            return true;
+        for (std::size_t i = 0; i + m <= text.size(); i += skip_[static_cast<unsigned char>(text[i + m - 1])]) {
+            std::size_t j = m;
+            while (j > 0 && lowerByte(text[i + j - 1]) == needle_[j - 1])
+                --j;
+            if (j == 0)
+                return true;
+        }
+        return false;
+    }
+
+private:
+    std::string needle_;
+    std::array<std::size_t, 256> skip_{};
+};
+
 }  // namespace
 
 std::vector<const Story*> matchingStories(const AppState& app, const Library& library)
@@ -75,7 +120,7 @@ std::vector<const Story*> matchingStories(const AppState& app, const Library& li
     // same ASCII byte of the UTF-8 text (bytes of longer sequences are all 0x80 and above), so such
     // a query is searched in the bytes directly; the text is still checked as UTF-8 first.
     const bool asciiQuery = isAscii(query);
-    const std::string asciiNeedle(query.begin(), query.end());
+    const FoldedSearch asciiSearch(asciiQuery ? std::string(query.begin(), query.end()) : std::string());
     std::string joined;
     for (const Story& story : library.stories) {
         joined.assign(story.title);
@@ -87,8 +132,7 @@ std::vector<const Story*> matchingStories(const AppState& app, const Library& li
         if (asciiQuery) {
             if (!isSupportedUtf8(joined))
                 utf8ToUtf16(joined);  // raises "Invalid UTF-8" as the conversion would
-            std::transform(joined.begin(), joined.end(), joined.begin(), lowerByte);
-            found = joined.find(asciiNeedle) != std::string::npos;
+            found = asciiSearch.foundIn(joined);
         } else {
             std::wstring haystack = utf8ToUtf16(joined);
             lowerAscii(haystack);

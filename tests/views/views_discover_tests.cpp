@@ -69,6 +69,27 @@ TEST(DiscoverSearch, NoteAloneMakesAStoryMatch)
     EXPECT_EQ(titlesFound(library, L"tail ask"), Titles{"Comet"});  // body and note joined by one space
 }
 
+TEST(DiscoverSearch, LongTextsAreSearchedToTheirLastByteAndCheckedThroughout)
+{
+    const std::string filler(4099, 'x');  // long ASCII runs, and an odd length against word steps
+    Library library;
+    library.stories = {story("Long", filler + "the Winter PROFILE"), story("Repeats", filler + "aaab"),
+                       story("Ends", "start", filler + "q")};
+    EXPECT_EQ(titlesFound(library, L"winter profile"), Titles{"Long"});
+    EXPECT_EQ(titlesFound(library, L"profile"), Titles{"Long"});  // the needle ends the text
+    EXPECT_EQ(titlesFound(library, L"aab"), Titles{"Repeats"});    // a partial match just before
+    EXPECT_EQ(titlesFound(library, L"xq"), Titles{"Ends"});
+    EXPECT_EQ(titlesFound(library, L"xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxy"), Titles{});
+    for (std::size_t at : {std::size_t{0}, std::size_t{7}, std::size_t{8}, std::size_t{4095}, std::size_t{4098}}) {
+        std::string broken = filler;
+        broken[at] = '\xC3';  // a lead byte without its continuation, deep inside a long run
+        library.stories[2].note = broken;
+        AppState app;
+        app.searchText = L"long";
+        EXPECT_THROW(matchingStories(app, library), Failure) << at;
+    }
+}
+
 TEST(DiscoverSearch, EmptySearchListsEveryStoryInLibraryOrder)
 {
     Library library;
@@ -148,13 +169,13 @@ protected:
         for (int i = 0; i < 10; ++i)
             session.library.stories.push_back(story("row" + std::to_string(i), "text"));
     }
-    void TearDown() override { session.app.textKit.reset(); }
+    void TearDown() override { session.app.drawingKit.reset(); }
 
     void paint()
     {
         Bitmap bitmap;
         Canvas canvas;
-        ASSERT_TRUE(beginCanvas(canvas, bitmap.dc, 1.0f, textKitOf(session.app)));
+        ASSERT_TRUE(beginCanvas(canvas, bitmap.dc, 1.0f, drawingKitOf(session.app)));
         paintDiscover(canvas, session.app, session.library);
         endCanvas(canvas);
     }
