@@ -148,6 +148,9 @@ BoardView zoomBoardAbout(const BoardView& view, const DipRect& canvas, float x, 
 // The view that centres every pinned card in the canvas (zoom at most 1.35); the default view without cards.
 BoardView fitBoardView(const Library& library, const DipRect& canvas);
 double clampBoardCoordinate(double value);
+// True when a link's line lies wholly within the opaque inside of its own label pill, which is
+// drawn over it next: leaving the line out changes no pixel.
+bool linkLineHiddenByPill(float x1, float y1, float x2, float y2);
 
 // The selected story's detail panel, beside the list in Discover and beside the canvas on the board.
 void paintStoryPanel(Canvas& canvas, const AppState& app, const Library& library);

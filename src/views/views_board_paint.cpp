@@ -412,7 +412,8 @@ void paintLinks(BoardSurface& surface, const AppState& app, const Library& libra
         };
         const float x1 = centre(*a, false), y1 = centre(*a, true), x2 = centre(*b, false), y2 = centre(*b, true);
         GpPen* pen = link.kind == 2 ? dashed : solid;
-        if (pen && meetsCanvas(L, std::min(x1, x2) - 2, std::min(y1, y2) - 2, std::fabs(x2 - x1) + 4, std::fabs(y2 - y1) + 4))
+        if (pen && !linkLineHiddenByPill(x1, y1, x2, y2)
+            && meetsCanvas(L, std::min(x1, x2) - 2, std::min(y1, y2) - 2, std::fabs(x2 - x1) + 4, std::fabs(y2 - y1) + 4))
             recordStatus(canvas, gp::GdipDrawLine(canvas.graphics, pen, x1, y1, x2, y2));
         const float px = (x1 + x2) / 2 - PILL_WIDTH / 2, py = (y1 + y2) / 2 - PILL_HEIGHT / 2;
         if (meetsCanvas(L, px - 1, py - 1, PILL_WIDTH + 2, PILL_HEIGHT + 2))

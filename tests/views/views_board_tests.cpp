@@ -123,6 +123,20 @@ TEST(BoardGeometry, TopmostOverlappingCardWins)
     EXPECT_EQ(firstHit(cards, 450, 350), 0);     // the list walks the other way
 }
 
+TEST(BoardGeometry, OnlyALineWhollyInsideItsOwnPillIsLeftOut)
+{
+    // Half extents plus 2.5 must stay within 37 x 11 (between the corners) or 43 x 5 (beside them).
+    EXPECT_TRUE(linkLineHiddenByPill(100, 50, 181, 50));     // 43 x 2.5
+    EXPECT_FALSE(linkLineHiddenByPill(100, 50, 182, 50));    // out through the pill's end
+    EXPECT_TRUE(linkLineHiddenByPill(100, 50, 169, 67));     // 37 x 11
+    EXPECT_FALSE(linkLineHiddenByPill(100, 50, 169, 68));    // out through the bottom edge
+    EXPECT_FALSE(linkLineHiddenByPill(100, 50, 170, 60));    // 37.5 x 7.5: into a rounded corner
+    EXPECT_TRUE(linkLineHiddenByPill(100, 50, 181, 55));     // 43 x 5
+    EXPECT_FALSE(linkLineHiddenByPill(100, 50, 181, 56));
+    EXPECT_TRUE(linkLineHiddenByPill(300, 300, 300, 300));   // both cards in one place
+    EXPECT_FALSE(linkLineHiddenByPill(120, 40, 100, 10));    // steep lines leave through the top
+}
+
 TEST(BoardGeometry, DragCoordinatesStopAt99900)
 {
     EXPECT_DOUBLE_EQ(clampBoardCoordinate(99950.5), 99900.0);
