@@ -24,7 +24,7 @@ class GpGraphics;
 struct Canvas {
     Gdiplus::GpGraphics* graphics = nullptr;
     int status = 0;            // a Gdiplus::Status; 0 is Ok
-    DrawingKit* kit = nullptr;    // what is kept between paints; null creates everything per call
+    DrawingKit* kit = nullptr; // what is kept between paints; null creates everything per call
     float scale = 1.0f;        // device pixels per dip
 };
 

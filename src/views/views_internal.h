@@ -66,8 +66,8 @@ struct ObjectRelease {
 using MemoryDc = std::unique_ptr<std::remove_pointer_t<HDC>, DcRelease>;
 using GdiBitmap = std::unique_ptr<std::remove_pointer_t<HBITMAP>, ObjectRelease>;
 
-// A top-down 32-bit DIB section. As a picture it holds premultiplied colour and coverage, to be
-// blended over what is already drawn; as a layer it is a plain off-screen surface.
+// A picture in a top-down 32-bit DIB section: premultiplied colour and coverage, to be blended
+// over what is already drawn.
 struct Sprite {
     GdiBitmap bitmap;
     std::uint32_t* pixels = nullptr;
@@ -99,8 +99,8 @@ private:
     HBITMAP selected_ = nullptr;
 };
 
-// A screen-compatible bitmap in its own memory DC, grown on demand. GDI+ draws on it exactly as
-// on the window's paint buffer, which it does not on a 32-bit DIB section everywhere.
+// A screen-compatible bitmap in its own memory DC, grown on demand. GDI+ draws on it exactly as on
+// the window's paint buffer; on a 32-bit DIB section some implementations draw by other means.
 class Offscreen {
 public:
     Offscreen() = default;
