@@ -4,6 +4,7 @@
 
 #include "shell/shell_state.h"
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -151,6 +152,12 @@ double clampBoardCoordinate(double value);
 // True when a link's line lies wholly within the opaque inside of its own label pill, which is
 // drawn over it next: leaving the line out changes no pixel.
 bool linkLineHiddenByPill(float x1, float y1, float x2, float y2);
+// The two rectangles of a card shown at r whose pixels its opaque fill decides, whatever lies
+// beneath and wherever within half a dip the card is put: its inside without the rounded corners.
+std::array<DipRect, 2> cardHidingRects(const DipRect& r);
+// True when every point of `area` lies in one of `cover`. Beyond 16 rectangles that each hold only
+// part of it, the answer is false rather than worked out.
+bool coveredByRects(const DipRect& area, const std::vector<DipRect>& cover);
 
 // The selected story's detail panel, beside the list in Discover and beside the canvas on the board.
 void paintStoryPanel(Canvas& canvas, const AppState& app, const Library& library);

@@ -106,6 +106,49 @@ bool linkLineHiddenByPill(float x1, float y1, float x2, float y2)
         || (dx <= halfWidth - inset && dy <= halfHeight - inset - radius);
 }
 
+std::array<DipRect, 2> cardHidingRects(const DipRect& r)
+{
+    // A pixel wholly inside the fill takes the card's colour; half a dip more allows for the card
+    // being put on whole device pixels. The corners curve in within the radius of 8.
+    constexpr float inset = 1.5f, corner = 8.0f + inset;
+    return {DipRect{r.left + corner, r.top + inset, r.width - 2 * corner, r.height - 2 * inset},
+            DipRect{r.left + inset, r.top + corner, r.width - 2 * inset, r.height - 2 * corner}};
+}
+
+bool coveredByRects(const DipRect& area, const std::vector<DipRect>& cover)
+{
+    constexpr std::size_t mostCombined = 16;
+    const float left = area.left, top = area.top, right = area.left + area.width, bottom = area.top + area.height;
+    const auto holds = [](const DipRect& c, float l, float t, float r, float b) {
+        return c.left <= l && c.top <= t && c.left + c.width >= r && c.top + c.height >= b;
+    };
+    if (std::any_of(cover.begin(), cover.end(), [&](const DipRect& c) { return holds(c, left, top, right, bottom); }))
+        return true;
+    if (cover.size() > mostCombined)
+        return false;
+    // Cut the area along every edge that crosses it: each piece then lies wholly inside or wholly
+    // outside each rectangle, so the area is covered when every piece lies in one.
+    std::vector<float> xs{left, right}, ys{top, bottom};
+    for (const DipRect& c : cover) {
+        for (const float x : {c.left, c.left + c.width})
+            if (x > left && x < right)
+                xs.push_back(x);
+        for (const float y : {c.top, c.top + c.height})
+            if (y > top && y < bottom)
+                ys.push_back(y);
+    }
+    std::sort(xs.begin(), xs.end());
+    xs.erase(std::unique(xs.begin(), xs.end()), xs.end());
+    std::sort(ys.begin(), ys.end());
+    ys.erase(std::unique(ys.begin(), ys.end()), ys.end());
+    for (std::size_t i = 0; i + 1 < xs.size(); ++i)
+        for (std::size_t j = 0; j + 1 < ys.size(); ++j)
+            if (std::none_of(cover.begin(), cover.end(),
+                             [&](const DipRect& c) { return holds(c, xs[i], ys[j], xs[i + 1], ys[j + 1]); }))
+                return false;
+    return true;
+}
+
 void takeUndoSnapshot(AppState& app, const Library& library)
 {
     app.undoSnapshot = library;

@@ -221,8 +221,7 @@ struct BoardPictures {
     std::unordered_map<std::string, CardPicture> cards;
     std::size_t cardBytes = 0;
 
-    // Declared after the pictures, so it gives their bitmaps back before they go.
-    SpriteTools tools;
+    Offscreen scratch;  // where pictures are painted
 };
 
 void BoardPicturesRelease::operator()(BoardPictures* pictures) const noexcept
@@ -253,7 +252,7 @@ void paintGrid(BoardSurface& surface, const DipRect& L, const BoardView& view)
     const float s = surface.canvas.scale;
     const int firstRow = devicePixel(dots.rows.front(), s);
     int status = 0;
-    const Sprite row = paintSprite(pictures.tools, pictures.layerWidth, pictureExtent(1.5, s), surface.canvas,
+    const Sprite row = paintSprite(pictures.scratch, pictures.layerWidth, pictureExtent(1.5, s), surface.canvas,
                                    static_cast<float>(-surface.left), static_cast<float>(PICTURE_MARGIN - firstRow),
                                    [&](Canvas& c) { fillDots(c, dots.columns, {dots.rows.front()}); }, status);
     recordStatus(surface.canvas, status);
@@ -262,7 +261,7 @@ void paintGrid(BoardSurface& surface, const DipRect& L, const BoardView& view)
         return;
     }
     for (const float y : dots.rows)
-        blendSprite(surface.canvas, pictures.tools.sprites, row, 0, devicePixel(y, s) - surface.top - PICTURE_MARGIN);
+        blendSprite(surface.canvas, row, 0, devicePixel(y, s) - surface.top - PICTURE_MARGIN);
 }
 
 // The pill whose top-left corner lies on device pixel (x, y) of the frame.
@@ -287,7 +286,7 @@ void drawPill(BoardSurface& surface, const Palette& p, std::int32_t kind, int x,
     if (!pictures.pills[k]) {
         int status = 0;
         const auto margin = static_cast<float>(PICTURE_MARGIN);
-        pictures.pills[k] = paintSprite(pictures.tools, pictureExtent(PILL_WIDTH, s), pictureExtent(PILL_HEIGHT, s),
+        pictures.pills[k] = paintSprite(pictures.scratch, pictureExtent(PILL_WIDTH, s), pictureExtent(PILL_HEIGHT, s),
                                         surface.canvas, margin, margin,
                                         [&](Canvas& c) { paintPill(c, p, label, 0, 0); }, status);
         recordStatus(surface.canvas, status);
@@ -297,7 +296,7 @@ void drawPill(BoardSurface& surface, const Palette& p, std::int32_t kind, int x,
         inPlace();
         return;
     }
-    blendSprite(surface.canvas, pictures.tools.sprites, pictures.pills[k], x - surface.left - PICTURE_MARGIN,
+    blendSprite(surface.canvas, pictures.pills[k], x - surface.left - PICTURE_MARGIN,
                 y - surface.top - PICTURE_MARGIN);
 }
 
@@ -310,7 +309,7 @@ const Sprite& cardFrame(BoardSurface& surface, const CardLook& look, const DipRe
         const auto margin = static_cast<float>(PICTURE_MARGIN);
         int status = 0;
         pictures.frames[index] = paintSprite(
-            pictures.tools, pictureExtent(size.width + 3, s), pictureExtent(size.height + 4, s), surface.canvas,
+            pictures.scratch, pictureExtent(size.width + 3, s), pictureExtent(size.height + 4, s), surface.canvas,
             margin, margin,
             [&](Canvas& c) { paintCardFrame(c, look.palette, look.selected, {0, 0, size.width, size.height}); }, status);
         recordStatus(surface.canvas, status);
@@ -342,7 +341,7 @@ const Sprite* cardPicture(BoardSurface& surface, const Story& story, const CardL
     int status = 0;
     const auto margin = static_cast<float>(PICTURE_MARGIN);
     const bool painted = paintOntoSprite(
-        pictures.tools, sprite, surface.canvas, margin, margin,
+        pictures.scratch, sprite, surface.canvas, margin, margin,
         [&](Canvas& c) {
             paintCardFace(c, look.palette, story, look.selected, {0, 0, size.width, size.height},
                           static_cast<float>(look.zoom));
@@ -356,6 +355,7 @@ const Sprite* cardPicture(BoardSurface& surface, const Story& story, const CardL
     const std::size_t count = sprite.bytes() / 4;
     for (std::size_t i = 0; i < count; ++i)
         sprite.pixels[i] = (frame.pixels[i] >> 24) == 0xFF ? (sprite.pixels[i] | 0xFF000000u) : frame.pixels[i];
+    sprite.opaque = frame.opaque;
 
     picture.look = look;
     picture.title = story.title;
@@ -374,7 +374,7 @@ void drawCard(BoardSurface& surface, const AppState& app, const Story& story, co
     if (surface.pictures) {
         const CardLook look{app.boardZoom, s, selected, app.palette};
         if (const Sprite* picture = cardPicture(surface, story, look, r)) {
-            blendSprite(surface.canvas, surface.pictures->tools.sprites, *picture, x - surface.left - PICTURE_MARGIN,
+            blendSprite(surface.canvas, *picture, x - surface.left - PICTURE_MARGIN,
                         y - surface.top - PICTURE_MARGIN);
             return;
         }
@@ -386,8 +386,88 @@ void drawCard(BoardSurface& surface, const AppState& app, const Story& story, co
     });
 }
 
+// The cards' hiding rectangles in a coarse grid over the canvas, to ask of a link's line whether
+// the cards, all drawn after the links, hide every pixel of it. (Pills, wider than a card is at
+// the zooms where cards crowd, are seldom wholly hidden and are cheap to draw.)
+class CardCover {
+public:
+    CardCover(const std::vector<HitRecord>& cards, const DipRect& canvas) : canvas_(canvas)
+    {
+        columns_ = std::max(1, static_cast<int>(std::ceil(canvas.width / CELL)));
+        rows_ = std::max(1, static_cast<int>(std::ceil(canvas.height / CELL)));
+        cells_.resize(static_cast<std::size_t>(columns_) * static_cast<std::size_t>(rows_));
+        for (const HitRecord& card : cards)
+            for (const DipRect& hiding : cardHidingRects({card.left, card.top, card.width, card.height})) {
+                if (hiding.width <= 0 || hiding.height <= 0 || !meetsCanvas(canvas, hiding.left, hiding.top, hiding.width, hiding.height))
+                    continue;
+                const auto index = static_cast<std::uint32_t>(rects_.size());
+                rects_.push_back(hiding);
+                const CellRange cells = cellsOf(hiding);
+                for (int row = cells.firstRow; row <= cells.lastRow; ++row)
+                    for (int column = cells.firstColumn; column <= cells.lastColumn; ++column)
+                        cells_[cellIndex(column, row)].push_back(index);
+            }
+    }
+
+    bool hides(const DipRect& area) const
+    {
+        // Only the part within the canvas can show (a dip more for a layer edge between pixels).
+        const float left = std::max(area.left, canvas_.left - 1), top = std::max(area.top, canvas_.top - 1);
+        const float right = std::min(area.left + area.width, canvas_.left + canvas_.width + 1);
+        const float bottom = std::min(area.top + area.height, canvas_.top + canvas_.height + 1);
+        if (!(left < right && top < bottom))
+            return true;
+        const DipRect visible{left, top, right - left, bottom - top};
+        std::vector<std::uint32_t> nearby;
+        const CellRange cells = cellsOf(visible);
+        for (int row = cells.firstRow; row <= cells.lastRow; ++row)
+            for (int column = cells.firstColumn; column <= cells.lastColumn; ++column) {
+                const std::vector<std::uint32_t>& cell = cells_[cellIndex(column, row)];
+                nearby.insert(nearby.end(), cell.begin(), cell.end());
+            }
+        std::sort(nearby.begin(), nearby.end());
+        nearby.erase(std::unique(nearby.begin(), nearby.end()), nearby.end());
+        std::vector<DipRect> cover;
+        for (const std::uint32_t index : nearby) {
+            const DipRect& r = rects_[index];
+            if (r.left < right && r.left + r.width > left && r.top < bottom && r.top + r.height > top)
+                cover.push_back(r);
+        }
+        return coveredByRects(visible, cover);
+    }
+
+private:
+    static constexpr float CELL = 64.0f;
+
+    struct CellRange {
+        int firstColumn, lastColumn, firstRow, lastRow;
+    };
+
+    CellRange cellsOf(const DipRect& r) const
+    {
+        const auto cellAt = [](float offset, int count) {
+            return std::clamp(static_cast<int>(std::floor(offset / CELL)), 0, count - 1);
+        };
+        return {cellAt(r.left - canvas_.left, columns_), cellAt(r.left + r.width - canvas_.left, columns_),
+                cellAt(r.top - canvas_.top, rows_), cellAt(r.top + r.height - canvas_.top, rows_)};
+    }
+
+    std::size_t cellIndex(int column, int row) const
+    {
+        return static_cast<std::size_t>(row) * static_cast<std::size_t>(columns_) + static_cast<std::size_t>(column);
+    }
+
+    DipRect canvas_;
+    int columns_ = 0;
+    int rows_ = 0;
+    std::vector<DipRect> rects_;
+    std::vector<std::vector<std::uint32_t>> cells_;
+};
+
+// `cover` null draws every line: the plain picture the kept pictures are tested against. Otherwise
+// a line that the cards or its own pill hide is left out.
 void paintLinks(BoardSurface& surface, const AppState& app, const Library& library, const DipRect& L,
-                const BoardView& view)
+                const BoardView& view, const CardCover* cover)
 {
     Canvas& canvas = surface.canvas;
     const Palette& p = app.palette;
@@ -412,8 +492,10 @@ void paintLinks(BoardSurface& surface, const AppState& app, const Library& libra
         };
         const float x1 = centre(*a, false), y1 = centre(*a, true), x2 = centre(*b, false), y2 = centre(*b, true);
         GpPen* pen = link.kind == 2 ? dashed : solid;
-        if (pen && !linkLineHiddenByPill(x1, y1, x2, y2)
-            && meetsCanvas(L, std::min(x1, x2) - 2, std::min(y1, y2) - 2, std::fabs(x2 - x1) + 4, std::fabs(y2 - y1) + 4))
+        // The line reaches 1 dip beside its path with the pen, one more with anti-aliasing.
+        const DipRect lineArea{std::min(x1, x2) - 2, std::min(y1, y2) - 2, std::fabs(x2 - x1) + 4, std::fabs(y2 - y1) + 4};
+        const bool lineHidden = cover && (linkLineHiddenByPill(x1, y1, x2, y2) || cover->hides(lineArea));
+        if (pen && !lineHidden && meetsCanvas(L, lineArea.left, lineArea.top, lineArea.width, lineArea.height))
             recordStatus(canvas, gp::GdipDrawLine(canvas.graphics, pen, x1, y1, x2, y2));
         const float px = (x1 + x2) / 2 - PILL_WIDTH / 2, py = (y1 + y2) / 2 - PILL_HEIGHT / 2;
         if (meetsCanvas(L, px - 1, py - 1, PILL_WIDTH + 2, PILL_HEIGHT + 2))
@@ -426,22 +508,33 @@ void paintCanvasInside(BoardSurface& surface, AppState& app, const Library& libr
                        const BoardView& view)
 {
     paintGrid(surface, L, view);
-    paintLinks(surface, app, library, L, view);
+
+    // The cards' places come first, so the links they hide can be left out.
+    app.hitRows.clear();
+    std::vector<const Story*> cards;
+    for (const Story& story : library.stories) {
+        if (!story.saved)
+            continue;
+        const DipRect r = boardCardRect(L, view, story.x, story.y);
+        app.hitRows.push_back({r.left, r.top, r.width, r.height, story.id});
+        cards.push_back(&story);
+    }
+    if (surface.pictures) {
+        const CardCover cover(app.hitRows, L);
+        paintLinks(surface, app, library, L, view, &cover);
+    } else {
+        paintLinks(surface, app, library, L, view, nullptr);
+    }
 
     if (surface.pictures)
         for (auto& [id, picture] : surface.pictures->cards)
             picture.used = false;
-    app.hitRows.clear();
-    bool anyPinned = false;
     const auto z = static_cast<float>(view.zoom);
-    for (const Story& story : library.stories) {
-        if (!story.saved)
-            continue;
-        anyPinned = true;
-        const DipRect r = boardCardRect(L, view, story.x, story.y);
-        app.hitRows.push_back({r.left, r.top, r.width, r.height, story.id});
+    for (std::size_t i = 0; i < cards.size(); ++i) {
+        const HitRecord& h = app.hitRows[i];
+        const DipRect r{h.left, h.top, h.width, h.height};
         if (meetsCanvas(L, r.left - 1, r.top - 1, r.width + 5, r.height + 6))  // the shadow reaches 3 and 4 further
-            drawCard(surface, app, story, r, z);
+            drawCard(surface, app, *cards[i], r, z);
     }
     if (surface.pictures)
         std::erase_if(surface.pictures->cards, [&](const auto& entry) {
@@ -450,7 +543,7 @@ void paintCanvasInside(BoardSurface& surface, AppState& app, const Library& libr
             surface.pictures->cardBytes -= entry.second.sprite.bytes();
             return true;
         });
-    if (!anyPinned)
+    if (cards.empty())
         drawText(surface.canvas, std::wstring_view(UiText(UiStringKey::EmptyBoard)),
                  {L.left + 40, L.top + 75, L.width - 80, 210},
                  {.size = 24.0f, .colour = app.palette.muted, .georgia = true, .centred = true});
@@ -499,7 +592,6 @@ bool paintThroughLayer(Canvas& canvas, AppState& app, const Library& library, co
     endCanvas(layerCanvas);
     recordStatus(canvas, layerCanvas.status);
     copyLayer(canvas, pictures, left, top, false);
-    pictures.tools.sprites.deselect();
     return true;
 }
 

@@ -67,37 +67,25 @@ using MemoryDc = std::unique_ptr<std::remove_pointer_t<HDC>, DcRelease>;
 using GdiBitmap = std::unique_ptr<std::remove_pointer_t<HBITMAP>, ObjectRelease>;
 
 // A picture in a top-down 32-bit DIB section: premultiplied colour and coverage, to be blended
-// over what is already drawn.
+// over what is already drawn. It keeps its own memory DC with the bitmap selected for its whole
+// life (the DC goes first), since selecting bitmaps in turn costs more than blending small ones.
 struct Sprite {
     GdiBitmap bitmap;
+    MemoryDc dc;
     std::uint32_t* pixels = nullptr;
     int width = 0;
     int height = 0;
+    RECT opaque{};  // wholly opaque pixels, copied rather than blended; empty until found
 
     explicit operator bool() const noexcept { return pixels != nullptr; }
     std::size_t bytes() const noexcept { return static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4; }
 };
 
-// Transparent; without pixels when the bitmap cannot be had.
+// Transparent; without pixels when the bitmap or its DC cannot be had.
 Sprite makeSprite(int width, int height);
 
-// A memory DC that sprites are selected into in turn. It puts its own bitmap back when told and
-// before it goes, so a sprite is never deleted while selected.
-class SpriteDc {
-public:
-    SpriteDc() = default;
-    SpriteDc(const SpriteDc&) = delete;
-    SpriteDc& operator=(const SpriteDc&) = delete;
-    ~SpriteDc() { deselect(); }
-
-    HDC select(const Sprite& sprite);  // null when no DC can be had
-    void deselect() noexcept;
-
-private:
-    MemoryDc dc_;
-    HGDIOBJ original_ = nullptr;
-    HBITMAP selected_ = nullptr;
-};
+// Finds a large rectangle of wholly opaque pixels about the middle, once the pixels are final.
+void findOpaqueCore(Sprite& sprite);
 
 // A screen-compatible bitmap in its own memory DC, grown on demand. GDI+ draws on it exactly as on
 // the window's paint buffer; on a 32-bit DIB section some implementations draw by other means.
@@ -118,25 +106,19 @@ private:
     int height_ = 0;
 };
 
-// Where sprites are painted and blended from.
-struct SpriteTools {
-    Offscreen scratch;
-    SpriteDc sprites;
-};
-
 // Paints twice into a fresh sprite, over black and over white, through a canvas whose dip (0, 0)
 // lies on device pixel (originX, originY). The two results give every pixel's colour and
 // coverage, so the sprite blended later looks as if painted in place, anti-aliased edges included.
-Sprite paintSprite(SpriteTools& tools, int width, int height, const Canvas& like, float originX, float originY,
+Sprite paintSprite(Offscreen& scratch, int width, int height, const Canvas& like, float originX, float originY,
                    const std::function<void(Canvas&)>& paint, int& status);
 
 // Paints once over what a sprite already holds, dip (0, 0) on device pixel (originX, originY).
 // The alpha of the painted pixels is left to the caller.
-bool paintOntoSprite(SpriteTools& tools, const Sprite& sprite, const Canvas& like, float originX, float originY,
+bool paintOntoSprite(Offscreen& scratch, const Sprite& sprite, const Canvas& like, float originX, float originY,
                      const std::function<void(Canvas&)>& paint, int& status);
 
 // Blends a sprite with its top-left corner on device pixel (x, y) of the canvas's surface.
-void blendSprite(Canvas& target, SpriteDc& source, const Sprite& sprite, int x, int y);
+void blendSprite(Canvas& target, const Sprite& sprite, int x, int y);
 
 }  // namespace views_detail
 

@@ -21,7 +21,8 @@ Sprite views_detail::makeSprite(int width, int height)
     info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
     sprite.bitmap.reset(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    if (!sprite.bitmap || !bits)
+    sprite.dc.reset(CreateCompatibleDC(nullptr));
+    if (!sprite.bitmap || !bits || !sprite.dc || !SelectObject(sprite.dc.get(), sprite.bitmap.get()))
         return Sprite{};
     sprite.pixels = static_cast<std::uint32_t*>(bits);
     sprite.width = width;
@@ -30,30 +31,39 @@ Sprite views_detail::makeSprite(int width, int height)
     return sprite;
 }
 
-HDC SpriteDc::select(const Sprite& sprite)
+void views_detail::findOpaqueCore(Sprite& sprite)
 {
-    if (!dc_) {
-        dc_.reset(CreateCompatibleDC(nullptr));
-        if (!dc_)
-            return nullptr;
-    }
-    HBITMAP bitmap = sprite.bitmap.get();
-    if (bitmap != selected_) {
-        HGDIOBJ previous = SelectObject(dc_.get(), bitmap);
-        if (!previous)
-            return nullptr;
-        if (!original_)
-            original_ = previous;
-        selected_ = bitmap;
-    }
-    return dc_.get();
-}
-
-void SpriteDc::deselect() noexcept
-{
-    if (dc_ && original_)
-        SelectObject(dc_.get(), original_);
-    selected_ = nullptr;
+    sprite.opaque = RECT{};
+    const int w = sprite.width, h = sprite.height;
+    const auto solid = [&](int x, int y) { return (sprite.pixels[static_cast<std::size_t>(y) * w + x] >> 24) == 0xFF; };
+    // Rounded shapes: the opaque run through the middle row, grown up and down while whole, and the
+    // run through the middle column, grown sideways; the larger of the two.
+    const auto grow = [&](bool alongRows) {
+        const int length = alongRows ? w : h, breadth = alongRows ? h : w, middle = breadth / 2;
+        const auto at = [&](int along, int across) { return alongRows ? solid(along, across) : solid(across, along); };
+        int first = length / 2, last = length / 2;
+        if (!at(first, middle))
+            return RECT{};
+        while (first > 0 && at(first - 1, middle))
+            --first;
+        while (last + 1 < length && at(last + 1, middle))
+            ++last;
+        const auto whole = [&](int across) {
+            for (int along = first; along <= last; ++along)
+                if (!at(along, across))
+                    return false;
+            return true;
+        };
+        int low = middle, high = middle;
+        while (low > 0 && whole(low - 1))
+            --low;
+        while (high + 1 < breadth && whole(high + 1))
+            ++high;
+        return alongRows ? RECT{first, low, last + 1, high + 1} : RECT{low, first, high + 1, last + 1};
+    };
+    const RECT wide = grow(true), tall = grow(false);
+    const auto area = [](const RECT& r) { return (r.right - r.left) * (r.bottom - r.top); };
+    sprite.opaque = area(wide) >= area(tall) ? wide : tall;
 }
 
 Offscreen::~Offscreen()
@@ -91,15 +101,14 @@ HDC Offscreen::reserve(int width, int height)
     return dc_.get();
 }
 
-bool views_detail::paintOntoSprite(SpriteTools& tools, const Sprite& target, const Canvas& like, float originX,
+bool views_detail::paintOntoSprite(Offscreen& scratchSurface, const Sprite& target, const Canvas& like, float originX,
                                    float originY, const std::function<void(Canvas&)>& paint, int& status)
 {
-    const HDC scratch = tools.scratch.reserve(target.width, target.height);
-    const HDC sprite = scratch ? tools.sprites.select(target) : nullptr;
-    if (!sprite)
+    const HDC scratch = scratchSurface.reserve(target.width, target.height);
+    if (!scratch || !target)
         return false;
     const int w = target.width, h = target.height;
-    BitBlt(scratch, 0, 0, w, h, sprite, 0, 0, SRCCOPY);
+    BitBlt(scratch, 0, 0, w, h, target.dc.get(), 0, 0, SRCCOPY);
     Canvas canvas;
     const bool begun = beginCanvas(canvas, scratch, like.scale, like.kit, originX, originY);
     if (begun)
@@ -107,13 +116,12 @@ bool views_detail::paintOntoSprite(SpriteTools& tools, const Sprite& target, con
     endCanvas(canvas);
     if (status == Gdiplus::Ok)
         status = canvas.status;
-    const bool copied = BitBlt(sprite, 0, 0, w, h, scratch, 0, 0, SRCCOPY);
-    tools.sprites.deselect();
+    const bool copied = BitBlt(target.dc.get(), 0, 0, w, h, scratch, 0, 0, SRCCOPY);
     GdiFlush();  // the bits are read next
     return begun && copied;
 }
 
-Sprite views_detail::paintSprite(SpriteTools& tools, int width, int height, const Canvas& like, float originX,
+Sprite views_detail::paintSprite(Offscreen& scratch, int width, int height, const Canvas& like, float originX,
                                  float originY, const std::function<void(Canvas&)>& paint, int& status)
 {
     Sprite overBlack = makeSprite(width, height);
@@ -121,8 +129,8 @@ Sprite views_detail::paintSprite(SpriteTools& tools, int width, int height, cons
     if (!overBlack || !overWhite)
         return Sprite{};
     std::fill(overWhite.pixels, overWhite.pixels + overWhite.bytes() / 4, 0x00FFFFFFu);
-    if (!paintOntoSprite(tools, overBlack, like, originX, originY, paint, status)
-        || !paintOntoSprite(tools, overWhite, like, originX, originY, paint, status))
+    if (!paintOntoSprite(scratch, overBlack, like, originX, originY, paint, status)
+        || !paintOntoSprite(scratch, overWhite, like, originX, originY, paint, status))
         return Sprite{};
 
     // Over black a pixel holds its colour times its coverage; over white it is lighter by the part
@@ -141,15 +149,13 @@ Sprite views_detail::paintSprite(SpriteTools& tools, int width, int height, cons
             pixel |= std::min((black >> shift) & 0xFF, alpha) << shift;
         overBlack.pixels[i] = pixel;
     }
+    findOpaqueCore(overBlack);
     return overBlack;
 }
 
-void views_detail::blendSprite(Canvas& target, SpriteDc& source, const Sprite& sprite, int x, int y)
+void views_detail::blendSprite(Canvas& target, const Sprite& sprite, int x, int y)
 {
     if (!target.graphics || !sprite)
-        return;
-    const HDC from = source.select(sprite);
-    if (!from)
         return;
     // GDI+ hands out its device context, flushed, for plain GDI drawing in between its own.
     HDC surface = nullptr;
@@ -157,7 +163,25 @@ void views_detail::blendSprite(Canvas& target, SpriteDc& source, const Sprite& s
     recordStatus(target, status);
     if (status != Gdiplus::Ok)
         return;
+    const HDC from = sprite.dc.get();
     const BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-    AlphaBlend(surface, x, y, sprite.width, sprite.height, from, 0, 0, sprite.width, sprite.height, blend);
+    const auto blendPart = [&](int left, int top, int right, int bottom) {
+        if (left < right && top < bottom)
+            AlphaBlend(surface, x + left, y + top, right - left, bottom - top, from, left, top, right - left,
+                       bottom - top, blend);
+    };
+    // Opaque pixels come out the same copied as blended, and copying costs a fraction.
+    const RECT& core = sprite.opaque;
+    const int w = sprite.width, h = sprite.height;
+    if (core.left < core.right && core.top < core.bottom) {
+        BitBlt(surface, x + core.left, y + core.top, core.right - core.left, core.bottom - core.top, from, core.left,
+               core.top, SRCCOPY);
+        blendPart(0, 0, w, core.top);
+        blendPart(0, core.bottom, w, h);
+        blendPart(0, core.top, core.left, core.bottom);
+        blendPart(core.right, core.top, w, core.bottom);
+    } else {
+        blendPart(0, 0, w, h);
+    }
     recordStatus(target, gp::GdipReleaseDC(target.graphics, surface));
 }

@@ -217,6 +217,36 @@ TEST_F(BoardPainting, KeptPicturesLookLikePaintingInPlaceAtOtherScales)
     expectKeptLikeInPlace("display-125", 1.25f);
 }
 
+TEST_F(BoardPainting, KeptPicturesLookLikePaintingInPlaceOnCrowdedBoards)
+{
+    // Rows of small cards, overlapping or a few dip apart: most lines run under cards or inside
+    // their own pill, and only what shows may be left out.
+    Library& library = session.library;
+    session.app.boardPanX = 10;
+    session.app.boardPanY = 12;
+    const auto lay = [&](int columns, double dx, double dy) {
+        library.stories.clear();
+        library.links.clear();
+        for (int i = 0; i < 48; ++i)
+            library.stories.push_back(story(100 + i, (i % columns) * dx - 100, (i / columns) * dy - 40));
+        for (int i = 0; i < 48; ++i)
+            for (int step : {1, 2, 3, columns + 1, 30})
+                addLink(library, library.stories[i].id, library.stories[(i + step) % 48].id, (i + step) % 3);
+        session.app.selectedStoryId = library.stories[17].id;
+    };
+    lay(12, 120, 70);
+    session.app.boardZoom = 0.25;
+    expectKeptLikeInPlace("crowded");
+    session.app.boardZoom = 0.43;
+    expectKeptLikeInPlace("crowded-closer");
+    lay(8, 262, 146);  // gaps of 17 and 14 board units between cards
+    session.app.boardZoom = 0.3;
+    expectKeptLikeInPlace("gaps");
+    session.app.boardZoom = 0.5;
+    expectKeptLikeInPlace("gaps-closer");
+    expectKeptLikeInPlace("gaps-150", 1.5f);
+}
+
 TEST_F(BoardPainting, KeptPicturesFollowChangesOfCardsLinksAndView)
 {
     paint(true);

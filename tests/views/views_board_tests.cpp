@@ -137,6 +137,28 @@ TEST(BoardGeometry, OnlyALineWhollyInsideItsOwnPillIsLeftOut)
     EXPECT_FALSE(linkLineHiddenByPill(120, 40, 100, 10));    // steep lines leave through the top
 }
 
+TEST(BoardGeometry, LinesAreLeftOutOnlyWhereCardsCoverThemWhole)
+{
+    // The inside of a card without its rounded corners, 1.5 dip in.
+    const auto [wide, tall] = cardHidingRects({100, 50, 245, 132});
+    EXPECT_EQ(wide, (DipRect{109.5f, 51.5f, 226.0f, 129.0f}));
+    EXPECT_EQ(tall, (DipRect{101.5f, 59.5f, 242.0f, 113.0f}));
+
+    const std::vector<DipRect> twoCards{{0, 0, 50, 30}, {50, 10, 50, 30}};
+    EXPECT_TRUE(coveredByRects({10, 12, 80, 10}, twoCards));    // across the seam
+    EXPECT_FALSE(coveredByRects({10, 5, 80, 10}, twoCards));    // the second card starts lower
+    EXPECT_FALSE(coveredByRects({10, 12, 80, 10}, {{0, 0, 50, 30}, {50.5f, 10, 50, 30}}));  // a hair's gap
+    EXPECT_TRUE(coveredByRects({1, 1, 2, 2}, {{0, 0, 10, 10}}));
+    EXPECT_FALSE(coveredByRects({1, 1, 2, 2}, {}));
+    // Seventeen rectangles side by side are not combined; one that holds the area alone still counts.
+    std::vector<DipRect> strips;
+    for (int i = 0; i < 17; ++i)
+        strips.push_back({static_cast<float>(i * 10), 0, 10, 10});
+    EXPECT_FALSE(coveredByRects({0, 2, 170, 5}, strips));
+    strips.push_back({-5, 0, 200, 10});
+    EXPECT_TRUE(coveredByRects({0, 2, 170, 5}, strips));
+}
+
 TEST(BoardGeometry, DragCoordinatesStopAt99900)
 {
     EXPECT_DOUBLE_EQ(clampBoardCoordinate(99950.5), 99900.0);
