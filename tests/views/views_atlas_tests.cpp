@@ -2,6 +2,8 @@
 // preview crop, which level and part of a plate a paint draws, and the image decoder's outcomes.
 #include "views/views.h"
 
+#include "views_test_pixels.h"
+
 #include <gtest/gtest.h>
 
 #include <gdiplus.h>
@@ -177,15 +179,8 @@ TEST(AtlasDrawing, APlateDraggedOutOfSightDrawsNothing)
 // ---------------------------------------------------------------------------------------------
 // Decoding
 
-class AtlasDecoding : public ::testing::Test {
+class AtlasDecoding : public GdiplusSuite {
 protected:
-    static void SetUpTestSuite()
-    {
-        const Gdiplus::GdiplusStartupInput input;
-        Gdiplus::GdiplusStartup(&token, &input, nullptr);
-    }
-    static void TearDownTestSuite() { Gdiplus::GdiplusShutdown(token); }
-
     // A 5 x 3 PNG whose top-left 2 x 2 block has red 0, 40, 80, 120; every other pixel is white.
     static std::string smallPng()
     {
@@ -214,10 +209,7 @@ protected:
         return bytes;
     }
 
-    static ULONG_PTR token;
 };
-
-ULONG_PTR AtlasDecoding::token = 0;
 
 TEST_F(AtlasDecoding, AForcedDecodeKeepsTheBitmapAndBuildsAveragedLevels)
 {

@@ -2,6 +2,8 @@
 // shows, follow every change of the cards, pills and view, and stay inside the canvas.
 #include "views/views.h"
 
+#include "views_test_pixels.h"
+
 #include "locale/locale.h"
 
 #include <windows.h>
@@ -19,56 +21,6 @@
 namespace {
 
 constexpr int WIDTH = 1280, HEIGHT = 820;
-
-// A screen-compatible bitmap, as the window paints into, read back as top-down 32-bit pixels.
-class ScreenBuffer {
-public:
-    ScreenBuffer(int width, int height) : width_(width), height_(height)
-    {
-        screen_ = GetDC(nullptr);
-        dc_ = CreateCompatibleDC(screen_);
-        bitmap_ = CreateCompatibleBitmap(screen_, width, height);
-        previous_ = SelectObject(dc_, bitmap_);
-        PatBlt(dc_, 0, 0, width, height, WHITENESS);
-    }
-    ScreenBuffer(const ScreenBuffer&) = delete;
-    ScreenBuffer& operator=(const ScreenBuffer&) = delete;
-    ~ScreenBuffer()
-    {
-        SelectObject(dc_, previous_);
-        DeleteObject(bitmap_);
-        DeleteDC(dc_);
-        ReleaseDC(nullptr, screen_);
-    }
-
-    HDC dc() const { return dc_; }
-
-    std::vector<std::uint32_t> pixels() const
-    {
-        std::vector<std::uint32_t> out(static_cast<std::size_t>(width_) * height_);
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof(info.bmiHeader);
-        info.bmiHeader.biWidth = width_;
-        info.bmiHeader.biHeight = -height_;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
-        GdiFlush();
-        SelectObject(dc_, previous_);
-        GetDIBits(dc_, bitmap_, 0, static_cast<UINT>(height_), out.data(), &info, DIB_RGB_COLORS);
-        SelectObject(dc_, bitmap_);
-        for (std::uint32_t& pixel : out)
-            pixel &= 0xFFFFFF;
-        return out;
-    }
-
-private:
-    int width_, height_;
-    HDC screen_ = nullptr;
-    HDC dc_ = nullptr;
-    HBITMAP bitmap_ = nullptr;
-    HGDIOBJ previous_ = nullptr;
-};
 
 Story story(int n, double x, double y)
 {
@@ -134,15 +86,8 @@ void save(const std::vector<std::uint32_t>& pixels, const char* name)
     std::fclose(file);
 }
 
-class BoardPainting : public ::testing::Test {
+class BoardPainting : public GdiplusSuite {
 protected:
-    static void SetUpTestSuite()
-    {
-        const Gdiplus::GdiplusStartupInput input;
-        Gdiplus::GdiplusStartup(&token, &input, nullptr);
-    }
-    static void TearDownTestSuite() { Gdiplus::GdiplusShutdown(token); }
-
     void SetUp() override
     {
         currentUiLanguage = UiLanguage::English;
@@ -192,11 +137,8 @@ protected:
         EXPECT_EQ(d.pixels, 0) << name << ": largest channel difference " << d.largest;
     }
 
-    static ULONG_PTR token;
     Session session;
 };
-
-ULONG_PTR BoardPainting::token = 0;
 
 }  // namespace
 

@@ -24,15 +24,8 @@ ButtonLook lookIn(Section section)
     return look;
 }
 
-class Painting : public ::testing::Test {
+class Painting : public GdiplusSuite {
 protected:
-    static void SetUpTestSuite()
-    {
-        const Gdiplus::GdiplusStartupInput input;
-        Gdiplus::GdiplusStartup(&token, &input, nullptr);
-    }
-    static void TearDownTestSuite() { Gdiplus::GdiplusShutdown(token); }
-
     void SetUp() override { currentUiLanguage = UiLanguage::English; }
     void TearDown() override { app.drawingKit.reset(); }
 
@@ -46,12 +39,9 @@ protected:
         return canvas.status;
     }
 
-    static ULONG_PTR token;
     AppState app;
     Library library = buildSeedLibrary();
 };
-
-ULONG_PTR Painting::token = 0;
 
 }  // namespace
 

@@ -2,6 +2,8 @@
 // painted list, and the pin command with its undo.
 #include "views/views.h"
 
+#include "views_test_pixels.h"
+
 #include "locale/locale.h"
 
 #include <gtest/gtest.h>
@@ -136,33 +138,8 @@ TEST(DiscoverScroll, WheelOverTheDetailPanelIsIgnored)
 
 namespace {
 
-struct Bitmap {
-    HDC dc = CreateCompatibleDC(nullptr);
-    HBITMAP bitmap = nullptr;
-    HGDIOBJ previous = nullptr;
-    Bitmap()
-    {
-        HDC screen = GetDC(nullptr);
-        bitmap = CreateCompatibleBitmap(screen, 1280, 820);
-        ReleaseDC(nullptr, screen);
-        previous = SelectObject(dc, bitmap);
-    }
-    ~Bitmap()
-    {
-        SelectObject(dc, previous);
-        DeleteObject(bitmap);
-        DeleteDC(dc);
-    }
-};
-
-class DiscoverPainting : public ::testing::Test {
+class DiscoverPainting : public GdiplusSuite {
 protected:
-    static void SetUpTestSuite()
-    {
-        const Gdiplus::GdiplusStartupInput input;
-        Gdiplus::GdiplusStartup(&token, &input, nullptr);
-    }
-    static void TearDownTestSuite() { Gdiplus::GdiplusShutdown(token); }
     void SetUp() override
     {
         currentUiLanguage = UiLanguage::English;
@@ -173,18 +150,15 @@ protected:
 
     void paint()
     {
-        Bitmap bitmap;
+        const ScreenBuffer bitmap(1280, 820);
         Canvas canvas;
-        ASSERT_TRUE(beginCanvas(canvas, bitmap.dc, 1.0f, drawingKitOf(session.app)));
+        ASSERT_TRUE(beginCanvas(canvas, bitmap.dc(), 1.0f, drawingKitOf(session.app)));
         paintDiscover(canvas, session.app, session.library);
         endCanvas(canvas);
     }
 
-    static ULONG_PTR token;
     Session session;
 };
-
-ULONG_PTR DiscoverPainting::token = 0;
 
 }  // namespace
 

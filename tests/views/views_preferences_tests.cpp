@@ -18,15 +18,8 @@ namespace {
 constexpr std::uint32_t WHITE = 0xFFFFFF;
 constexpr std::uint32_t CARD = 0xFFFFFC;  // the card colour without alpha
 
-class PreferencesPainting : public ::testing::Test {
+class PreferencesPainting : public GdiplusSuite {
 protected:
-    static void SetUpTestSuite()
-    {
-        const Gdiplus::GdiplusStartupInput input;
-        Gdiplus::GdiplusStartup(&token, &input, nullptr);
-    }
-    static void TearDownTestSuite() { Gdiplus::GdiplusShutdown(token); }
-
     void SetUp() override { currentUiLanguage = UiLanguage::English; }
     void TearDown() override { app.drawingKit.reset(); }
 
@@ -41,7 +34,6 @@ protected:
         endCanvas(canvas);
     }
 
-    static inline ULONG_PTR token = 0;
     AppState app;
     Library library = buildSeedLibrary();
     int status = 0;
