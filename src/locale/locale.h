@@ -19,7 +19,7 @@ UiLanguage detectUiLanguage();
 UiLanguage uiLanguageFromTag(std::wstring_view tag);
 
 // ---------------------------------------------------------------------------------------------
-// String table: 99 keys by 3 languages; the key number is the row, fixed for good.
+// String table: 100 keys by 3 languages; the key number is the row, fixed for good.
 
 enum class UiStringKey : std::int32_t {
     SectionDiscover = 0,
@@ -121,9 +121,10 @@ enum class UiStringKey : std::int32_t {
     NoReadableBackup = 96,
     CancelRestore = 97,
     RetryImage = 98,
+    LibraryRecovered = 99,
 };
 
-inline constexpr int UI_STRING_COUNT = 99;
+inline constexpr int UI_STRING_COUNT = 100;
 inline constexpr int UI_LANGUAGE_COUNT = 3;
 
 // Entry 3 * key + language, NUL-terminated, in static storage.

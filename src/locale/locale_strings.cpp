@@ -459,6 +459,10 @@ const wchar_t* const UI_STRINGS[UI_STRING_COUNT * UI_LANGUAGE_COUNT] = {
     L"Retry image",
     L"Reintentar imagen",
     L"Bild erneut laden",
+    // 99 LibraryRecovered
+    L"Library recovered after an interrupted save.",
+    L"Biblioteca recuperada tras un guardado interrumpido.",
+    L"Bibliothek nach unterbrochenem Speichern wiederhergestellt.",
 };
 
 #undef NASA_FEED_ENDPOINT

@@ -183,8 +183,10 @@ Library readLibraryFile(const std::wstring& path)
     if (size > LIBRARY_FILE_LIMIT)
         fail("Cannot read data");
 
-    FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    // A backup or sync tool may hold a good file open for writing; sharing with it keeps that file
+    // from being taken for damaged and renamed.
+    FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file.valid())
         fail("Cannot read data");
     // Read up to one byte past the limit, so a file that grew after the size query is still refused

@@ -19,8 +19,9 @@ struct AtomicFileCalls {
     BOOL(WINAPI* closeHandle)(HANDLE) = CloseHandle;
     DWORD(WINAPI* getFileAttributes)(LPCWSTR) = GetFileAttributesW;
     BOOL(WINAPI* moveFileEx)(LPCWSTR, LPCWSTR, DWORD) = MoveFileExW;
-    BOOL(WINAPI* replaceFile)(LPCWSTR, LPCWSTR, LPCWSTR, DWORD, LPVOID, LPVOID) = ReplaceFileW;
     BOOL(WINAPI* deleteFile)(LPCWSTR) = DeleteFileW;
+    BOOL(WINAPI* createHardLink)(LPCWSTR, LPCWSTR, LPSECURITY_ATTRIBUTES) = CreateHardLinkW;
+    BOOL(WINAPI* copyFile)(LPCWSTR, LPCWSTR, BOOL) = CopyFileW;
 };
 
 bool writeFileAtomic(const std::wstring& path, std::string_view bytes, bool keepBackup, const AtomicFileCalls& calls);

@@ -1,5 +1,5 @@
 // The atomic file replacement with its one-step backup, and the file side of a library save.
-// The named file always holds either its old or its new complete content, never a mixture.
+// The named file always holds either its old or its new complete content, never a mixture or nothing.
 #include "persistence/persistence_internal.h"
 
 namespace {
@@ -29,22 +29,34 @@ bool exists(const AtomicFileCalls& calls, const std::wstring& path)
     return calls.getFileAttributes(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-// ReplaceFileW can fail half way (ERROR_UNABLE_TO_MOVE_REPLACEMENT_2): the old file has already
-// gone to its backup name, and the new content is still under the ".tmp" name. Left like that, the
-// next start would find no library at all and begin again from the seed collection. Put the old
-// content back under its name; if that is impossible, the complete new content is the next best.
-void repairAfterFailedReplace(const AtomicFileCalls& calls, const std::wstring& path, const std::wstring& tmp,
-                              const std::wstring& backup, bool keepBackup)
+// A second name for the current content, made without touching the named file: a hard link
+// costs no copy; where the volume has none, a copy flushed to the disk.
+bool preserveUnder(const AtomicFileCalls& calls, const std::wstring& path, const std::wstring& name)
 {
-    if (exists(calls, path))
-        return;
-    if (keepBackup && exists(calls, backup) && calls.moveFileEx(backup.c_str(), path.c_str(), MOVEFILE_WRITE_THROUGH))
-        return;
-    calls.moveFileEx(tmp.c_str(), path.c_str(), MOVEFILE_WRITE_THROUGH);
+    calls.deleteFile(name.c_str());  // a leftover of an interrupted save
+    if (calls.createHardLink(name.c_str(), path.c_str(), nullptr))
+        return true;
+    if (!calls.copyFile(path.c_str(), name.c_str(), FALSE)) {
+        calls.deleteFile(name.c_str());
+        return false;
+    }
+    TmpFile copy(calls, calls.createFile(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                         FILE_ATTRIBUTE_NORMAL, nullptr));
+    const bool opened = copy.handle != INVALID_HANDLE_VALUE;
+    const bool flushed = opened && calls.flushFileBuffers(copy.handle);
+    if (!(opened && copy.close()) || !flushed) {
+        calls.deleteFile(name.c_str());
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
 
+// The named file holds a complete library at every instant, so a crash or a kill at any point
+// leaves something the next start can open: the new content is written and flushed under ".tmp",
+// the old content gets its backup name as a second link, and only then does one rename put the new
+// content in place. (ReplaceFileW renames the old file away first and leaves a gap with no file.)
 bool writeFileAtomic(const std::wstring& path, std::string_view bytes, bool keepBackup, const AtomicFileCalls& calls)
 {
     if (bytes.size() > MAXDWORD)  // one write call carries at most a DWORD of bytes
@@ -65,19 +77,28 @@ bool writeFileAtomic(const std::wstring& path, std::string_view bytes, bool keep
         return false;
     }
 
-    if (!exists(calls, path)) {
-        if (calls.moveFileEx(tmp.c_str(), path.c_str(), MOVEFILE_WRITE_THROUGH))
-            return true;
+    // The previous content waits under this name until the new one is in place, so a failure
+    // before that leaves the older backup as it was.
+    const std::wstring previous = path + L".bak.tmp";
+    const bool backingUp = keepBackup && exists(calls, path);
+    if (backingUp && !preserveUnder(calls, path, previous)) {
         calls.deleteFile(tmp.c_str());
         return false;
     }
-
-    const std::wstring backup = path + L".bak";
-    if (calls.replaceFile(path.c_str(), tmp.c_str(), keepBackup ? backup.c_str() : nullptr, 0, nullptr, nullptr))
-        return true;
-    repairAfterFailedReplace(calls, path, tmp, backup, keepBackup);
-    calls.deleteFile(tmp.c_str());
-    return false;
+    if (!calls.moveFileEx(tmp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        if (backingUp)
+            calls.deleteFile(previous.c_str());
+        calls.deleteFile(tmp.c_str());
+        return false;
+    }
+    // The save itself is done. A backup name held by another program keeps the older backup,
+    // which is still a complete library; the save is not undone for it.
+    if (backingUp) {
+        const std::wstring backup = path + L".bak";
+        if (!calls.moveFileEx(previous.c_str(), backup.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            calls.deleteFile(previous.c_str());
+    }
+    return true;
 }
 
 bool writeFileAtomic(const std::wstring& path, std::string_view bytes, bool keepBackup)

@@ -149,6 +149,94 @@ TEST(LoadChain, RecoveryNeverOverwritesTheRecoveryFileOfAnEarlierRun)
     EXPECT_EQ(readBytes(folder.file(L"recovery-1700000000.json")), "earlier run");
 }
 
+TEST(LoadChain, GoodFileHeldOpenForWritingByASyncToolIsReadNotRenamed)
+{
+    TempFolder folder;
+    const std::wstring library = folder.file(L"library.json");
+    ASSERT_TRUE(writeBytes(library, libraryText(seedWithBoard())));
+    HANDLE holder = CreateFileW(library.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    const LoadResult result = loadLibrary(folder.path, STAMP);
+    CloseHandle(holder);
+    EXPECT_EQ(result.status, UiStringKey::OfflineCollectionReady);
+    EXPECT_EQ(result.library, seedWithBoard());
+    EXPECT_FALSE(fileExists(folder.file(L"library-damaged-1700000000.json")));
+}
+
+// ---------------------------------------------------------------------------------------------
+// What an interrupted save leaves: "library.json" missing (or a stale ".tmp" beside it). The chain
+// recovers from the leftovers and starts from the seed only in a folder without any of the three.
+
+Library withNote(Library library, const char* note)
+{
+    library.stories[2].note = note;
+    return library;
+}
+
+const Library LAST_SAVE = withNote(seedWithBoard(), "the save that was interrupted");
+const Library PREVIOUS_SAVE = withNote(seedWithBoard(), "the save before it");
+const std::string LAST_TEXT = libraryText(LAST_SAVE);
+const std::string PREVIOUS_TEXT = libraryText(PREVIOUS_SAVE);
+
+struct LeftoverCase {
+    const char* name;
+    const std::string* library;  // nullptr: no file of that name
+    const std::string* tmp;
+    const std::string* backup;
+    const Library* opens;        // nullptr: the seed collection
+    int status;
+    const wchar_t* savesTo;
+    bool damagedCopyOfTmp;       // the damaged ".tmp" is kept as "library-damaged-<stamp>.json"
+};
+
+const LeftoverCase LEFTOVERS[] = {
+    {"tmp only", nullptr, &LAST_TEXT, nullptr, &LAST_SAVE, 99, L"library.json", false},
+    {"bak only", nullptr, nullptr, &PREVIOUS_TEXT, &PREVIOUS_SAVE, 99, L"library.json", false},
+    {"tmp and bak", nullptr, &LAST_TEXT, &PREVIOUS_TEXT, &LAST_SAVE, 99, L"library.json", false},
+    {"damaged tmp and bak", nullptr, &DAMAGED, &PREVIOUS_TEXT, &PREVIOUS_SAVE, 71, L"library.json", true},
+    {"damaged tmp only", nullptr, &DAMAGED, nullptr, nullptr, 72, L"library.json", true},
+    {"damaged tmp and damaged bak", nullptr, &DAMAGED, &DAMAGED_BACKUP, nullptr, 72, L"recovery-1700000000.json",
+     true},
+    {"stale tmp beside library.json", &PREVIOUS_TEXT, &LAST_TEXT, nullptr, &PREVIOUS_SAVE, 49, L"library.json",
+     false},
+};
+
+TEST(LoadChain, LeftoversOfAnInterruptedSaveAreRecoveredNeverSeeded)
+{
+    for (const LeftoverCase& row : LEFTOVERS) {
+        TempFolder folder;
+        const std::wstring library = folder.file(L"library.json");
+        if (row.library) {
+            ASSERT_TRUE(writeBytes(library, *row.library));
+        }
+        if (row.tmp) {
+            ASSERT_TRUE(writeBytes(library + L".tmp", *row.tmp));
+        }
+        if (row.backup) {
+            ASSERT_TRUE(writeBytes(library + L".bak", *row.backup));
+        }
+
+        const LoadResult result = loadLibrary(folder.path, STAMP);
+        EXPECT_EQ(result.library, row.opens ? *row.opens : buildSeedLibrary()) << row.name;
+        EXPECT_EQ(static_cast<int>(result.status), row.status) << row.name;
+        EXPECT_EQ(result.libraryPath, folder.file(row.savesTo)) << row.name;
+        EXPECT_EQ(readBytes(folder.file(L"library-damaged-1700000000.json")),
+                  row.damagedCopyOfTmp ? std::optional<std::string>(DAMAGED) : std::nullopt)
+            << row.name;
+        saveIfAsked(result);
+
+        // The library opened is on disk under its name, and the backup kept its bytes.
+        EXPECT_EQ(readLibraryFile(result.libraryPath), result.library) << row.name;
+        EXPECT_EQ(readBytes(library + L".bak"),
+                  row.backup ? std::optional<std::string>(*row.backup) : std::nullopt)
+            << row.name;
+        if (!row.library) {
+            EXPECT_FALSE(fileExists(library + L".tmp")) << row.name;
+        }
+    }
+}
+
 // ---------------------------------------------------------------------------------------------
 // Restore previous backup.
 

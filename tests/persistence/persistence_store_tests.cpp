@@ -63,18 +63,25 @@ BOOL WINAPI refuseMove(LPCWSTR, LPCWSTR, DWORD)
     return FALSE;
 }
 
-BOOL WINAPI refuseReplace(LPCWSTR, LPCWSTR, LPCWSTR, DWORD, LPVOID, LPVOID)
+BOOL WINAPI refuseLink(LPCWSTR, LPCWSTR, LPSECURITY_ATTRIBUTES)
 {
-    SetLastError(ERROR_UNABLE_TO_REMOVE_REPLACED);
+    SetLastError(ERROR_NOT_SUPPORTED);  // a volume without hard links
     return FALSE;
 }
 
-// Fails after the old file has left its name, as ReplaceFileW can (ERROR_UNABLE_TO_MOVE_REPLACEMENT_2).
-BOOL WINAPI replaceHalfway(LPCWSTR replaced, LPCWSTR, LPCWSTR backup, DWORD, LPVOID, LPVOID)
+BOOL WINAPI refuseCopy(LPCWSTR, LPCWSTR, BOOL)
 {
-    const std::wstring aside = backup != nullptr ? std::wstring(backup) : std::wstring(replaced) + L".replaced";
-    MoveFileExW(replaced, aside.c_str(), MOVEFILE_REPLACE_EXISTING);
-    SetLastError(ERROR_UNABLE_TO_MOVE_REPLACEMENT_2);
+    SetLastError(ERROR_DISK_FULL);
+    return FALSE;
+}
+
+// Lets the first move through and refuses the second: the backup name is held by another program.
+int movesAllowed = 0;
+BOOL WINAPI moveThenRefuse(LPCWSTR from, LPCWSTR to, DWORD flags)
+{
+    if (movesAllowed-- > 0)
+        return MoveFileExW(from, to, flags);
+    SetLastError(ERROR_SHARING_VIOLATION);
     return FALSE;
 }
 
@@ -91,8 +98,13 @@ const FaultCase FAULTS[] = {
     {"short write", [](AtomicFileCalls& c) { c.writeFile = writeHalf; }, true, true},
     {"flush", [](AtomicFileCalls& c) { c.flushFileBuffers = refuseFlush; }, true, true},
     {"close", [](AtomicFileCalls& c) { c.closeHandle = closeButReportFailure; }, true, true},
-    {"move", [](AtomicFileCalls& c) { c.moveFileEx = refuseMove; }, false, true},
-    {"replace", [](AtomicFileCalls& c) { c.replaceFile = refuseReplace; }, true, false},
+    {"move", [](AtomicFileCalls& c) { c.moveFileEx = refuseMove; }, true, true},
+    {"link and copy",
+     [](AtomicFileCalls& c) {
+         c.createHardLink = refuseLink;
+         c.copyFile = refuseCopy;
+     },
+     true, false},
 };
 
 TEST(WriteFileAtomic, FailureAtAnyStepKeepsTheOldFileWholeAndRemovesTmp)
@@ -132,31 +144,86 @@ TEST(WriteFileAtomic, FailureAtAnyStepOfAFirstWriteLeavesNoFileAtAll)
     }
 }
 
-TEST(WriteFileAtomic, ReplaceThatFailsHalfwayPutsTheOldContentBack)
+TEST(WriteFileAtomic, VolumeWithoutHardLinksKeepsAFlushedCopyAsBackup)
 {
     TempFolder folder;
     const std::wstring path = folder.file(L"library.json");
     ASSERT_TRUE(writeBytes(path, OLD_TEXT));
     ASSERT_TRUE(writeBytes(path + L".bak", OLDER_TEXT));
     AtomicFileCalls calls;
-    calls.replaceFile = replaceHalfway;
+    calls.createHardLink = refuseLink;
 
-    EXPECT_FALSE(writeFileAtomic(path, NEW_TEXT, true, calls));
-    EXPECT_EQ(readLibraryFile(path), OLD_LIBRARY);
+    EXPECT_TRUE(writeFileAtomic(path, NEW_TEXT, true, calls));
+    EXPECT_EQ(readBytes(path), NEW_TEXT);
+    EXPECT_EQ(readBytes(path + L".bak"), OLD_TEXT);
+    EXPECT_FALSE(fileExists(path + L".bak.tmp"));
     EXPECT_FALSE(fileExists(path + L".tmp"));
 }
 
-TEST(WriteFileAtomic, ReplaceWithoutBackupThatFailsHalfwayStillLeavesACompleteFile)
+TEST(WriteFileAtomic, BackupNameHeldElsewhereStillSavesAndKeepsTheOlderBackup)
 {
     TempFolder folder;
-    const std::wstring path = folder.file(L"board.json");
+    const std::wstring path = folder.file(L"library.json");
     ASSERT_TRUE(writeBytes(path, OLD_TEXT));
+    ASSERT_TRUE(writeBytes(path + L".bak", OLDER_TEXT));
     AtomicFileCalls calls;
-    calls.replaceFile = replaceHalfway;
+    calls.moveFileEx = moveThenRefuse;
+    movesAllowed = 1;
 
-    EXPECT_FALSE(writeFileAtomic(path, NEW_TEXT, false, calls));
-    EXPECT_EQ(readLibraryFile(path), NEW_LIBRARY);  // the old one went to a name nobody knows
+    EXPECT_TRUE(writeFileAtomic(path, NEW_TEXT, true, calls));
+    EXPECT_EQ(readBytes(path), NEW_TEXT);
+    EXPECT_EQ(readBytes(path + L".bak"), OLDER_TEXT);
+    EXPECT_FALSE(fileExists(path + L".bak.tmp"));
     EXPECT_FALSE(fileExists(path + L".tmp"));
+}
+
+// Every platform call of a save checks that the named file is there and whole at that moment: a
+// crash between any two calls leaves a library the next start opens.
+const std::wstring* watchedPath = nullptr;
+int completeChecks = 0;
+void expectCompleteFile()
+{
+    const std::optional<std::string> bytes = readBytes(*watchedPath);
+    EXPECT_TRUE(bytes == OLD_TEXT || bytes == NEW_TEXT) << "no complete library under its name";
+    ++completeChecks;
+}
+
+TEST(WriteFileAtomic, NamedFileIsCompleteBetweenEveryTwoSteps)
+{
+    TempFolder folder;
+    const std::wstring path = folder.file(L"library.json");
+    ASSERT_TRUE(writeBytes(path, OLD_TEXT));
+    ASSERT_TRUE(writeBytes(path + L".bak", OLDER_TEXT));
+    ASSERT_TRUE(writeBytes(path + L".bak.tmp", "left by an interrupted save"));
+    watchedPath = &path;
+    completeChecks = 0;
+    AtomicFileCalls calls;
+    calls.createFile = [](LPCWSTR a, DWORD b, DWORD c, LPSECURITY_ATTRIBUTES d, DWORD e, DWORD f, HANDLE g) {
+        expectCompleteFile();
+        return CreateFileW(a, b, c, d, e, f, g);
+    };
+    calls.flushFileBuffers = [](HANDLE file) {
+        expectCompleteFile();
+        return FlushFileBuffers(file);
+    };
+    calls.createHardLink = [](LPCWSTR a, LPCWSTR b, LPSECURITY_ATTRIBUTES c) {
+        expectCompleteFile();
+        const BOOL linked = CreateHardLinkW(a, b, c);
+        expectCompleteFile();
+        return linked;
+    };
+    calls.moveFileEx = [](LPCWSTR a, LPCWSTR b, DWORD c) {
+        expectCompleteFile();
+        const BOOL moved = MoveFileExW(a, b, c);
+        expectCompleteFile();
+        return moved;
+    };
+
+    EXPECT_TRUE(writeFileAtomic(path, NEW_TEXT, true, calls));
+    EXPECT_GE(completeChecks, 8);
+    EXPECT_EQ(readBytes(path), NEW_TEXT);
+    EXPECT_EQ(readBytes(path + L".bak"), OLD_TEXT);
+    EXPECT_FALSE(fileExists(path + L".bak.tmp"));
 }
 
 TEST(WriteFileAtomic, SuccessfulReplaceMovesThePreviousContentToBak)
@@ -329,17 +396,21 @@ TEST(StoreLibrary, UnprintableTextFailsTheSaveAndWritesNothing)
     EXPECT_FALSE(fileExists(path + L".tmp"));
 }
 
-TEST(StoreLibrary, InjectedReplaceFailureKeepsTheOldLibraryReadable)
+TEST(StoreLibrary, InjectedMoveFailureKeepsTheOldLibraryAndItsBackup)
 {
     TempFolder folder;
     const std::wstring path = folder.file(L"library.json");
     Library library = buildSeedLibrary();
     ASSERT_TRUE(storeLibrary(library, path));
     library.stories[1].note = "Changed";
+    ASSERT_TRUE(storeLibrary(library, path));
+    library.stories[1].note = "Changed again";
     AtomicFileCalls calls;
-    calls.replaceFile = replaceHalfway;
+    calls.moveFileEx = refuseMove;
     EXPECT_FALSE(storeLibrary(library, path, calls));
-    EXPECT_EQ(readLibraryFile(path), buildSeedLibrary());
+    EXPECT_EQ(readLibraryFile(path).stories[1].note, "Changed");
+    EXPECT_EQ(readLibraryFile(path + L".bak"), buildSeedLibrary());
+    EXPECT_FALSE(fileExists(path + L".bak.tmp"));
 }
 
 TEST(JoinPath, AddsExactlyOneSeparator)
