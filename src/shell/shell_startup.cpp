@@ -102,9 +102,11 @@ HWND createMainWindow(Session& s)
 
 namespace {
 
-bool ctrlDown()
+// European layouts report AltGr as Ctrl+Alt: with Alt down the key is typing ("@", "#", "€"),
+// never a shortcut.
+bool ctrlShortcutHeld()
 {
-    return GetKeyState(VK_CONTROL) < 0;
+    return GetKeyState(VK_CONTROL) < 0 && GetKeyState(VK_MENU) >= 0;
 }
 
 // The global shortcuts, taken out of the queue before dispatch. True when the key was consumed.
@@ -112,7 +114,7 @@ bool handleGlobalKey(Session& s, MSG& message)
 {
     AppState& app = s.app;
     const WPARAM key = message.wParam;
-    if (ctrlDown()) {
+    if (ctrlShortcutHeld()) {
         if (key >= '1' && key <= '4') {
             selectSection(app, s.library, static_cast<Section>(key - '1'));
             return true;

@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <initializer_list>
 #include <iterator>
 #include <thread>
 
@@ -248,30 +249,66 @@ void click(const Program& program, int id)
     settle(program);
 }
 
-void pressKey(const Program& program, HWND target, UINT key, bool ctrl)
-{
-    const DWORD programThread = GetWindowThreadProcessId(program.window, nullptr);
-    const DWORD ownThread = GetCurrentThreadId();
-    BYTE saved[256] = {};
-    if (ctrl) {
-        // A posted WM_KEYDOWN does not change what GetKeyState reports: share the program's input
-        // state and hold Ctrl down in it while the key is handled.
-        AttachThreadInput(ownThread, programThread, TRUE);
-        GetKeyboardState(saved);
+namespace {
+
+// A posted WM_KEYDOWN does not change what GetKeyState reports: share the program's input state
+// and hold the modifiers down in it while the key is handled.
+class HeldModifiers {
+public:
+    HeldModifiers(const Program& program, std::initializer_list<UINT> keys)
+        : programThread_(GetWindowThreadProcessId(program.window, nullptr)), ownThread_(GetCurrentThreadId()),
+          active_(keys.size() > 0)
+    {
+        if (!active_)
+            return;
+        AttachThreadInput(ownThread_, programThread_, TRUE);
+        GetKeyboardState(saved_);
         BYTE held[256];
-        memcpy(held, saved, sizeof(held));
-        held[VK_CONTROL] = 0x80;
-        held[VK_LCONTROL] = 0x80;
+        memcpy(held, saved_, sizeof(held));
+        for (UINT key : keys)
+            held[key] = 0x80;
         SetKeyboardState(held);
     }
+    HeldModifiers(const HeldModifiers&) = delete;
+    HeldModifiers& operator=(const HeldModifiers&) = delete;
+    ~HeldModifiers()
+    {
+        if (!active_)
+            return;
+        SetKeyboardState(saved_);
+        AttachThreadInput(ownThread_, programThread_, FALSE);
+    }
+
+private:
+    DWORD programThread_;
+    DWORD ownThread_;
+    bool active_;
+    BYTE saved_[256] = {};
+};
+
+void postKey(const Program& program, HWND target, UINT key, wchar_t typed)
+{
     const UINT scan = MapVirtualKeyW(key, MAPVK_VK_TO_VSC);
     PostMessageW(target, WM_KEYDOWN, key, 1 | (scan << 16));
+    if (typed)
+        PostMessageW(target, WM_CHAR, typed, 1 | (scan << 16));
     PostMessageW(target, WM_KEYUP, key, 1 | (scan << 16) | 0xC0000000u);
     settle(program);
-    if (ctrl) {
-        SetKeyboardState(saved);
-        AttachThreadInput(ownThread, programThread, FALSE);
-    }
+}
+
+}  // namespace
+
+void pressKey(const Program& program, HWND target, UINT key, bool ctrl)
+{
+    HeldModifiers held(program, ctrl ? std::initializer_list<UINT>{VK_CONTROL, VK_LCONTROL}
+                                     : std::initializer_list<UINT>{});
+    postKey(program, target, key, 0);
+}
+
+void pressAltGrKey(const Program& program, HWND target, UINT key, wchar_t typed)
+{
+    HeldModifiers held(program, {VK_CONTROL, VK_LCONTROL, VK_MENU, VK_RMENU});
+    postKey(program, target, key, typed);
 }
 
 void typeText(HWND edit, const std::wstring& text)

@@ -53,6 +53,9 @@ void click(const Program& program, int id);
 
 // Keys, as the message loop sees them; Ctrl is held through the program's shared keyboard state.
 void pressKey(const Program& program, HWND target, UINT key, bool ctrl = false);
+// AltGr as Windows reports it (Ctrl and Alt held), followed by the character a European layout
+// translates the key into.
+void pressAltGrKey(const Program& program, HWND target, UINT key, wchar_t typed);
 void typeText(HWND edit, const std::wstring& text);
 
 // Opens the tray icon's menu and chooses its entry by position (0 first), from the keyboard.

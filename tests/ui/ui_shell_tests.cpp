@@ -151,6 +151,25 @@ TEST_F(KestruneWindow, ShowsEachSectionsControlsOnly)
     quit(program);
 }
 
+TEST_F(KestruneWindow, AltGrTypesIntoTheNoteWhileCtrlAloneSwitchesSections)
+{
+    Program program = start();
+    ASSERT_NE(program.window, nullptr);
+    const HWND note = ui::control(program, NOTE_EDITOR);
+    // Spanish "@" (AltGr+2), "#" (AltGr+3); German "@" (AltGr+Q), "€" (AltGr+E).
+    ui::pressAltGrKey(program, note, '2', L'@');
+    ui::pressAltGrKey(program, note, '3', L'#');
+    ui::pressAltGrKey(program, note, 'Q', L'@');
+    ui::pressAltGrKey(program, note, 'E', L'\u20ac');
+    ui::pressAltGrKey(program, note, 'S', L's');
+    EXPECT_EQ(ui::queryState(program)["section"], "0");
+    EXPECT_EQ(ui::text(note), L"@#@\u20acs");
+
+    ui::pressKey(program, note, '2', true);
+    EXPECT_EQ(ui::queryState(program)["section"], "1");
+    quit(program);
+}
+
 TEST_F(KestruneWindow, CtrlFFocusesTheSearchBoxWhereEnterInsertsNothingAndTabMovesOn)
 {
     Program program = start();
