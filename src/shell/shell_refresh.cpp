@@ -49,6 +49,9 @@ void startRefresh(AppState& app, const Library& library)
 void onRefreshOutcome(AppState& app, Library& library, std::unique_ptr<RefreshOutcome> outcome)
 {
     app.refreshInProgress = false;
+    // The note editor may hold text typed within the save timer's delay; committed first, the note
+    // also keeps its story from being evicted by the merge.
+    commitNote(app, library);
     RefreshReport report;
     try {
         report = applyRefreshOutcome(library, outcome ? *outcome : RefreshOutcome{}, currentUnixSeconds(),

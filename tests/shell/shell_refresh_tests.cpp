@@ -102,6 +102,32 @@ TEST_F(Refresh, FailedSaveAfterARefreshKeepsTheSaveFailureInView)
     EXPECT_EQ(library().stories.size(), 6u) << "the fetched stories stay in memory";
 }
 
+TEST_F(Refresh, NoteTypedJustBeforeTheOutcomeSurvivesTheEvictionItWouldSuffer)
+{
+    // A full list of disposable stories: the merge makes room by evicting the oldest, the one being
+    // annotated, less than the note timer's delay after the last key.
+    library().stories = fetched(static_cast<int>(MERGE_STORY_LIMIT));
+    sortStories(library().stories);
+    ASSERT_TRUE(storeLibrary(library(), app().libraryPath));
+    const std::string oldest = library().stories.back().id;
+    selectStory(app(), library(), oldest);
+    SetWindowTextW(control(ID_NOTE), L"Seen from the pier at dusk");
+
+    beginRunning();
+    auto outcome = std::make_unique<RefreshOutcome>();
+    outcome->okSources = 2;
+    outcome->stories = fetched(static_cast<int>(MERGE_STORY_LIMIT) + 1);
+    outcome->stories.erase(outcome->stories.begin(), outcome->stories.end() - 1);
+    SendMessageW(app().mainWindow, WM_APP_FEEDS_DONE, 0, reinterpret_cast<LPARAM>(outcome.release()));
+
+    const Library saved = readLibraryFile(app().libraryPath);
+    const Story* kept = findStory(saved, oldest);
+    ASSERT_NE(kept, nullptr) << "the annotated story was evicted";
+    EXPECT_EQ(kept->note, "Seen from the pier at dusk");
+    EXPECT_EQ(app().selectedStoryId, oldest);
+    EXPECT_EQ(textOf(control(ID_NOTE)), L"Seen from the pier at dusk");
+}
+
 TEST_F(Refresh, SecondStartWhileOneRunsIsIgnored)
 {
     beginRunning();
