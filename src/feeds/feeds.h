@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,9 +35,28 @@ std::vector<Story> readRssFeed(std::string_view body, std::string_view sourceLab
 
 inline constexpr wchar_t FEED_USER_AGENT[] = L"Kestrune/1.0 (science story reader)";
 
+// Ends a fetch that is waiting on the network from another thread. A synchronous WinHTTP call
+// returns as soon as its handles are closed, so quitting need not sit out the time-outs.
+class FetchCancel {
+public:
+    void cancel();  // closes the fetch's open handles and refuses new ones, for good
+    bool cancelled() const;
+
+    // Used by the fetch: track refuses a handle once cancelled; release says whether the caller
+    // still owns the handle (false when cancel closed it already).
+    bool track(void* handle);
+    bool release(void* handle);
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<void*> open_;
+    bool cancelled_ = false;
+};
+
 struct FetchOptions {
     std::uint16_t port = 443;
     std::uint64_t bodyDeadlineMs = 45000;
+    FetchCancel* cancel = nullptr;  // the owner outlives every fetch given it
 };
 
 // One hardened GET: the program always uses port 443 and the 45-second body deadline; tests use a

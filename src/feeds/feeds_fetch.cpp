@@ -4,20 +4,29 @@
 
 #include <winhttp.h>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
 
-// Owns one WinHTTP handle; declared session, connection, request so they close in the reverse order.
+// Owns one WinHTTP handle, shared with the cancel side; declared session, connection, request so
+// they close in the reverse order.
 struct InternetHandle {
     HINTERNET handle = nullptr;
+    FetchCancel* cancel = nullptr;
 
-    explicit InternetHandle(HINTERNET h) : handle(h) {}
+    InternetHandle(HINTERNET h, FetchCancel* c) : handle(h), cancel(c)
+    {
+        if (handle && cancel && !cancel->track(handle)) {
+            WinHttpCloseHandle(handle);
+            handle = nullptr;
+        }
+    }
     InternetHandle(const InternetHandle&) = delete;
     InternetHandle& operator=(const InternetHandle&) = delete;
     ~InternetHandle()
     {
-        if (handle)
+        if (handle && (!cancel || cancel->release(handle)))
             WinHttpCloseHandle(handle);
     }
     explicit operator bool() const { return handle != nullptr; }
@@ -55,24 +64,61 @@ std::string readBody(HINTERNET request, std::uint64_t deadlineMs)
 
 }  // namespace
 
+void FetchCancel::cancel()
+{
+    const std::lock_guard lock(mutex_);
+    cancelled_ = true;
+    // Request first, session last: the order the fetch itself closes them in.
+    for (auto handle = open_.rbegin(); handle != open_.rend(); ++handle)
+        WinHttpCloseHandle(*handle);
+    open_.clear();
+}
+
+bool FetchCancel::cancelled() const
+{
+    const std::lock_guard lock(mutex_);
+    return cancelled_;
+}
+
+bool FetchCancel::track(void* handle)
+{
+    const std::lock_guard lock(mutex_);
+    if (cancelled_)
+        return false;
+    open_.push_back(handle);
+    return true;
+}
+
+bool FetchCancel::release(void* handle)
+{
+    const std::lock_guard lock(mutex_);
+    const auto found = std::find(open_.begin(), open_.end(), handle);
+    if (found == open_.end())
+        return false;
+    open_.erase(found);
+    return true;
+}
+
 std::string fetchFeedWith(std::wstring_view host, std::wstring_view path, const FetchOptions& options)
 {
     const std::wstring hostText(host);
     const std::wstring pathText(path);
 
     InternetHandle session(WinHttpOpen(FEED_USER_AGENT, WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY,
-                                       WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
+                                       WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0),
+                           options.cancel);
     if (!session)
         fail("Network initialization failed");
     WinHttpSetTimeouts(session.handle, 8000, 8000, 12000, 12000);
 
-    InternetHandle connection(WinHttpConnect(session.handle, hostText.c_str(), options.port, 0));
+    InternetHandle connection(WinHttpConnect(session.handle, hostText.c_str(), options.port, 0), options.cancel);
     if (!connection)
         fail("Connection failed");
 
     InternetHandle request(WinHttpOpenRequest(connection.handle, L"GET", pathText.c_str(), nullptr,
                                               WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
-                                              WINHTTP_FLAG_SECURE));
+                                              WINHTTP_FLAG_SECURE),
+                           options.cancel);
     if (!request)
         fail("Request failed");
 

@@ -138,6 +138,11 @@ void showFromTray(AppState& app);
 
 void dispatchCommand(Session& session, ControlId id);
 
+// Quitting: no new refresh, no outcome merged, and a fetch waiting on the network is cut short.
+void beginShutdown(AppState& app);
+// Joins the feed worker, waiting at most graceMs after cancelling its fetch; false when it had to
+// be left behind.
+bool stopFeedWorker(AppState& app, DWORD graceMs);
 void startRefresh(AppState& app, const Library& library);
 void onRefreshOutcome(AppState& app, Library& library, std::unique_ptr<RefreshOutcome> outcome);
 void refreshTick(AppState& app, const Library& library);

@@ -178,7 +178,7 @@ void hideToTray(AppState& app, Library& library)
 void requestQuit(AppState& app, Library& library)
 {
     if (commitNote(app, library) && !app.unsavedChanges) {
-        app.shuttingDown.exchange(true);
+        beginShutdown(app);
         DestroyWindow(app.mainWindow);
         return;
     }

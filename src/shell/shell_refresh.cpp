@@ -12,24 +12,51 @@ namespace {
 
 // The worker body promises to post exactly one outcome; should it ever throw, an empty outcome
 // (no source answered) still ends the refresh instead of leaving it running for good.
-void feedWorkerBody(HWND window, const std::atomic<bool>* shuttingDown, std::vector<FeedEndpoint> endpoints)
+void feedWorkerBody(HWND window, std::shared_ptr<FeedWorkerLink> link, std::vector<FeedEndpoint> endpoints)
 {
     try {
-        runFeedWorker(window, *shuttingDown, std::move(endpoints));
+        runFeedWorker(window, link->stopping, std::move(endpoints));
     } catch (...) {
-        if (shuttingDown->load())
-            return;
-        auto outcome = std::make_unique<RefreshOutcome>();
-        if (PostMessageW(window, WM_APP_FEEDS_DONE, 0, reinterpret_cast<LPARAM>(outcome.get())))
-            outcome.release();
+        if (!link->stopping.load()) {
+            auto outcome = std::make_unique<RefreshOutcome>();
+            if (PostMessageW(window, WM_APP_FEEDS_DONE, 0, reinterpret_cast<LPARAM>(outcome.get())))
+                outcome.release();
+        }
     }
+    link->finished.store(true);
 }
 
 }  // namespace
 
+void beginShutdown(AppState& app)
+{
+    app.shuttingDown.exchange(true);
+    if (app.feedLink) {
+        app.feedLink->stopping.store(true);
+        app.feedLink->cancel.cancel();
+    }
+}
+
+bool stopFeedWorker(AppState& app, DWORD graceMs)
+{
+    if (!app.feedWorker.joinable())
+        return true;
+    beginShutdown(app);
+    const ULONGLONG giveUp = GetTickCount64() + graceMs;
+    while (app.feedLink && !app.feedLink->finished.load() && GetTickCount64() < giveUp)
+        Sleep(10);
+    if (!app.feedLink || app.feedLink->finished.load()) {
+        app.feedWorker.join();
+        return true;
+    }
+    // Still inside a network call its closed handles did not end: process exit will end it.
+    app.feedWorker.detach();
+    return false;
+}
+
 void startRefresh(AppState& app, const Library& library)
 {
-    if (app.refreshInProgress)
+    if (app.refreshInProgress || app.shuttingDown)
         return;
     if (app.feedWorker.joinable())
         app.feedWorker.join();
@@ -37,7 +64,12 @@ void startRefresh(AppState& app, const Library& library)
     setStatusKey(app, UiStringKey::ReceivingStories, false);
     layoutControls(app, library);
     try {
-        app.feedWorker = std::thread(feedWorkerBody, app.mainWindow, &app.shuttingDown, officialFeedEndpoints());
+        auto link = std::make_shared<FeedWorkerLink>();
+        std::vector<FeedEndpoint> endpoints = officialFeedEndpoints();
+        for (FeedEndpoint& endpoint : endpoints)
+            endpoint.options.cancel = &link->cancel;
+        app.feedWorker = std::thread(feedWorkerBody, app.mainWindow, link, std::move(endpoints));
+        app.feedLink = std::move(link);
     } catch (const std::exception&) {
         // No thread (std::system_error) or no endpoint list: nothing runs, so nothing will post.
         app.refreshInProgress = false;
@@ -49,6 +81,8 @@ void startRefresh(AppState& app, const Library& library)
 void onRefreshOutcome(AppState& app, Library& library, std::unique_ptr<RefreshOutcome> outcome)
 {
     app.refreshInProgress = false;
+    if (app.shuttingDown)
+        return;  // quitting: what the sources said is not merged any more
     // The note editor may hold text typed within the save timer's delay; committed first, the note
     // also keeps its story from being evicted by the merge.
     commitNote(app, library);

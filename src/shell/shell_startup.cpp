@@ -198,9 +198,8 @@ void drainWorkerMessages()
 void shutDown(Session& s, ULONG_PTR gdiplusToken)
 {
     AppState& app = s.app;
-    app.shuttingDown.exchange(true);
-    if (app.feedWorker.joinable())
-        app.feedWorker.join();
+    beginShutdown(app);
+    stopFeedWorker(app, FEED_WORKER_GRACE_MS);
     if (app.imageWorker.joinable())
         app.imageWorker.join();
     drainWorkerMessages();

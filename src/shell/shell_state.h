@@ -2,6 +2,7 @@
 // it holds (decoded images, hit rectangles, view rectangles); owned by the window thread.
 #pragma once
 
+#include "feeds/feeds.h"
 #include "model/model.h"
 
 #include <windows.h>
@@ -78,6 +79,7 @@ inline constexpr UINT_PTR TIMER_TICK = 1;
 inline constexpr UINT TIMER_TICK_MS = 15000;
 inline constexpr UINT_PTR TIMER_NOTE_SAVE = 2;
 inline constexpr UINT TIMER_NOTE_SAVE_MS = 900;
+inline constexpr DWORD FEED_WORKER_GRACE_MS = 1500;  // quitting waits no longer for a stalled fetch
 
 inline constexpr std::int32_t LIST_ROW_PITCH = 123;
 inline constexpr std::int64_t AUTO_CHECK_INTERVAL = 3600;
@@ -206,6 +208,14 @@ struct DrawingKitRelease {
 // ---------------------------------------------------------------------------------------------
 // The application state
 
+// What the window thread and one feed worker share. The worker holds a reference of its own, so a
+// worker still waiting on the network when the program quits never touches freed state.
+struct FeedWorkerLink {
+    std::atomic<bool> stopping{false};
+    std::atomic<bool> finished{false};
+    FetchCancel cancel;
+};
+
 struct AppState {
     // Process and window resources
     FileHandle instanceLock;
@@ -273,6 +283,7 @@ struct AppState {
     bool refreshInProgress = false;
     bool plateDecodeRunning = false;
     std::atomic<bool> shuttingDown{false};
+    std::shared_ptr<FeedWorkerLink> feedLink;  // of the feed worker started last
     std::thread feedWorker;
     std::thread imageWorker;
 

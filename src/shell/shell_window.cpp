@@ -28,7 +28,7 @@ LRESULT onCreate(Session& s, HWND window)
 
 LRESULT onDestroy(AppState& app)
 {
-    app.shuttingDown.exchange(true);
+    beginShutdown(app);
     if (app.trayIconAdded)
         Shell_NotifyIconW(NIM_DELETE, &app.trayIconData);
     PostQuitMessage(0);
@@ -63,11 +63,13 @@ LRESULT onQueryEndSession(Session& s)
     return commitNote(s.app, s.library) && !s.app.unsavedChanges ? TRUE : FALSE;
 }
 
-LRESULT onEndSession(AppState& app, WPARAM ending)
+LRESULT onEndSession(Session& s, WPARAM ending)
 {
     if (ending) {
-        app.shuttingDown.exchange(true);
-        DestroyWindow(app.mainWindow);
+        // Windows may end the session without asking first: the note typed last still goes to disk.
+        commitNote(s.app, s.library);
+        beginShutdown(s.app);
+        DestroyWindow(s.app.mainWindow);
     }
     return 0;
 }
@@ -301,7 +303,7 @@ LRESULT handleMessage(Session& s, HWND window, UINT message, WPARAM wParam, LPAR
     case WM_ERASEBKGND:       return 1;
     case WM_DRAWITEM:         drawOwnerButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam), app); return TRUE;
     case WM_QUERYENDSESSION:  return onQueryEndSession(s);
-    case WM_ENDSESSION:       return onEndSession(app, wParam);
+    case WM_ENDSESSION:       return onEndSession(s, wParam);
     case WM_SHOWWINDOW:       return onShowWindow(app, wParam);
     case WM_SETTINGCHANGE:
     case WM_TIMECHANGE:       return onSettingChange(s);

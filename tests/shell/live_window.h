@@ -97,6 +97,7 @@ protected:
         ASSERT_TRUE(storeLibrary(session->library, app.libraryPath));
         app.unsavedChanges = false;
         app.refreshInProgress = false;
+        app.shuttingDown.store(false);
         app.nextAutoCheck = 0;
         app.linkMode = false;
         app.trayIconAdded = trayAvailable();

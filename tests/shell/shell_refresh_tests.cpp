@@ -128,6 +128,38 @@ TEST_F(Refresh, NoteTypedJustBeforeTheOutcomeSurvivesTheEvictionItWouldSuffer)
     EXPECT_EQ(textOf(control(ID_NOTE)), L"Seen from the pier at dusk");
 }
 
+TEST_F(Refresh, QuittingCancelsTheFetchAndLeavesAWorkerStuckInTheNetworkBehind)
+{
+    // One worker ends when its fetch is cancelled, as on Windows; one stays in its network call.
+    for (const bool endsOnCancel : {true, false}) {
+        auto link = std::make_shared<FeedWorkerLink>();
+        HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        app().feedLink = link;
+        app().feedWorker = std::thread([link, release, endsOnCancel] {
+            while (!link->cancel.cancelled() || !endsOnCancel) {
+                if (WaitForSingleObject(release, 10) == WAIT_OBJECT_0)
+                    break;
+            }
+            link->finished.store(true);
+        });
+        const ULONGLONG start = GetTickCount64();
+        EXPECT_EQ(stopFeedWorker(app(), 400), endsOnCancel);
+        EXPECT_LT(GetTickCount64() - start, 2000u);
+        EXPECT_TRUE(link->stopping.load());
+        EXPECT_FALSE(app().feedWorker.joinable());
+
+        // An outcome that still arrives once quitting began is dropped, not merged.
+        deliver(2, 3);
+        EXPECT_EQ(library().stories.size(), 4u);
+        SetEvent(release);
+        while (!link->finished.load())
+            Sleep(5);
+        CloseHandle(release);
+        app().shuttingDown.store(false);
+        app().feedLink.reset();
+    }
+}
+
 TEST_F(Refresh, SecondStartWhileOneRunsIsIgnored)
 {
     beginRunning();

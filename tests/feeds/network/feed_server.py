@@ -146,6 +146,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.reply(200, GZIP_BOMB, [("Content-Encoding", "gzip"), ("Content-Type", "text/plain")])
         elif head == "trickle":
             self.trickle(int(query.get("bytes", "100")), int(query.get("ms", "200")) / 1000.0)
+        elif head == "stall":
+            # Reads the request and never answers, so the client sits in its receive time-out.
+            time.sleep(min(float(query.get("s", "30")), TRICKLE_LIMIT_SECONDS))
         elif head == "cookie":
             self.reply(200, b"cookie set\n", [("Set-Cookie", "kestrune_probe=crumb; Path=/")])
         elif head == "echo":

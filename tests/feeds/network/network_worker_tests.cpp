@@ -108,6 +108,38 @@ TEST_F(FeedWorkerTest, ShutdownDuringFirstFetchSkipsSecondAndPostsNothing)
     EXPECT_EQ(waitForOutcome(window.handle, 0), nullptr) << "an outcome was posted during shutdown";
 }
 
+TEST_F(FeedWorkerTest, CancelEndsAStalledFetchAtOnceInsteadOfAfterItsTimeOuts)
+{
+    FetchCancel cancel;
+    FeedEndpoint endpoint = FeedWorkerTest::endpoint("/stall?s=30&tag=" + runTag() + "-cancel", "NASA");
+    endpoint.options.cancel = &cancel;
+    {
+        FetchCancel refused;
+        refused.cancel();
+        FetchOptions options = endpoint.options;
+        options.cancel = &refused;
+        EXPECT_THROW(fetchFeedWith(LOOPBACK_HOST, L"/feed/nasa", options), std::exception)
+            << "a fetch after the cancel must not start";
+    }
+    if (runningUnderWine())
+        GTEST_SKIP() << "Wine's WinHTTP finishes a synchronous receive even when its handles are closed from "
+                        "another thread; the program then leaves the worker behind at quit";
+
+    // The server never answers: left alone, WinHTTP waits out its 12-second receive time-out.
+    std::thread worker(runFeedWorker, window.handle, std::cref(shuttingDown), std::vector<FeedEndpoint>{endpoint});
+    const std::string stalled(endpoint.path.begin(), endpoint.path.end());
+    const ULONGLONG giveUp = GetTickCount64() + 10000;
+    while (loggedRequests(stalled).empty() && GetTickCount64() < giveUp)
+        Sleep(20);
+    ASSERT_FALSE(loggedRequests(stalled).empty()) << "the worker never reached the server";
+    const ULONGLONG cancelledAt = GetTickCount64();
+    shuttingDown.store(true);
+    cancel.cancel();
+    worker.join();
+    EXPECT_LT(GetTickCount64() - cancelledAt, 2000u) << "the fetch sat out its time-out after the cancel";
+    EXPECT_EQ(waitForOutcome(window.handle, 0), nullptr);
+}
+
 TEST_F(FeedWorkerTest, ShutdownBeforeStartFetchesNothing)
 {
     const std::string path = "/feed/nasa?tag=" + runTag() + "-early";
