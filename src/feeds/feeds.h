@@ -96,8 +96,8 @@ std::vector<FeedEndpoint> officialFeedEndpoints();
 
 // Body of the feed worker thread: fetches and reads each endpoint in order, checking shuttingDown
 // before each one and before posting; posts WM_APP_FEEDS_DONE to the window, or frees the outcome
-// itself when shutting down or when the post fails.
-void runFeedWorker(HWND window, const std::atomic<bool>& shuttingDown, std::vector<FeedEndpoint> endpoints);
+// itself when shutting down or when the post fails. True when the outcome was posted.
+bool runFeedWorker(HWND window, const std::atomic<bool>& shuttingDown, std::vector<FeedEndpoint> endpoints);
 
 // What the window thread shows, logs and announces after an outcome has been applied.
 struct RefreshReport {

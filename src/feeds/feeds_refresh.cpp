@@ -50,7 +50,7 @@ std::vector<FeedEndpoint> officialFeedEndpoints()
     };
 }
 
-void runFeedWorker(HWND window, const std::atomic<bool>& shuttingDown, std::vector<FeedEndpoint> endpoints)
+bool runFeedWorker(HWND window, const std::atomic<bool>& shuttingDown, std::vector<FeedEndpoint> endpoints)
 {
     const ComApartment apartment;  // XmlLite needs COM on this thread
     try {
@@ -61,12 +61,15 @@ void runFeedWorker(HWND window, const std::atomic<bool>& shuttingDown, std::vect
             collectSource(*outcome, endpoint);
         }
         if (shuttingDown.load())
-            return;
+            return false;
         // Once posted, the window thread owns the outcome; a refused post leaves it with us to free.
-        if (PostMessageW(window, WM_APP_FEEDS_DONE, 0, reinterpret_cast<LPARAM>(outcome.get())))
-            outcome.release();
+        if (!PostMessageW(window, WM_APP_FEEDS_DONE, 0, reinterpret_cast<LPARAM>(outcome.get())))
+            return false;
+        outcome.release();
+        return true;
     } catch (...) {
         // Nothing may leave a thread body; the outcome, if any, has been freed on the way out.
+        return false;
     }
 }
 

@@ -15,12 +15,14 @@ namespace {
 void feedWorkerBody(HWND window, std::shared_ptr<FeedWorkerLink> link, std::vector<FeedEndpoint> endpoints)
 {
     try {
-        runFeedWorker(window, link->stopping, std::move(endpoints));
+        link->posted.store(runFeedWorker(window, link->stopping, std::move(endpoints)));
     } catch (...) {
         if (!link->stopping.load()) {
             auto outcome = std::make_unique<RefreshOutcome>();
-            if (PostMessageW(window, WM_APP_FEEDS_DONE, 0, reinterpret_cast<LPARAM>(outcome.get())))
+            if (PostMessageW(window, WM_APP_FEEDS_DONE, 0, reinterpret_cast<LPARAM>(outcome.get()))) {
                 outcome.release();
+                link->posted.store(true);
+            }
         }
     }
     link->finished.store(true);
@@ -108,6 +110,14 @@ void onRefreshOutcome(AppState& app, Library& library, std::unique_ptr<RefreshOu
 
 void refreshTick(AppState& app, const Library& library)
 {
+    // A worker that ended without getting its outcome to the window (a full queue) must not leave
+    // the refresh running, and Refresh disabled, for the rest of the run.
+    if (app.refreshInProgress && app.feedLink && app.feedLink->finished.load() && !app.feedLink->posted.load()) {
+        app.refreshInProgress = false;
+        setStatusKey(app, UiStringKey::SourcesUnavailable, true);
+        logActivity(app.dataFolder, "FEEDS_FAILED");
+        layoutControls(app, library);
+    }
     repaint(app);
     const std::int64_t now = currentUnixSeconds();
     if (isAutoCheckDue(library.settings, app.refreshInProgress, now, app.nextAutoCheck)) {

@@ -195,6 +195,17 @@ void drainWorkerMessages()
     }
 }
 
+// Every GDI+ object goes before GdiplusShutdown; left to ~AppState they would be disposed after it
+// and after CoUninitialize.
+void releaseImagesAndShutDownGdiplus(AppState& app, ULONG_PTR gdiplusToken)
+{
+    app.plateImage.reset();
+    for (DecodedImage& preview : app.previewImages)
+        preview.reset();
+    app.drawingKit.reset();
+    Gdiplus::GdiplusShutdown(gdiplusToken);
+}
+
 void shutDown(Session& s, ULONG_PTR gdiplusToken)
 {
     AppState& app = s.app;
@@ -203,11 +214,7 @@ void shutDown(Session& s, ULONG_PTR gdiplusToken)
     if (app.imageWorker.joinable())
         app.imageWorker.join();
     drainWorkerMessages();
-    app.plateImage.reset();
-    for (DecodedImage& preview : app.previewImages)
-        preview.reset();
-    app.drawingKit.reset();
-    Gdiplus::GdiplusShutdown(gdiplusToken);
+    releaseImagesAndShutDownGdiplus(app, gdiplusToken);
     if (app.controlFont)
         DeleteObject(app.controlFont);
     app.controlFont = nullptr;
@@ -282,8 +289,7 @@ int runApplication(HINSTANCE instance)
     registerMainWindowClass(app);
     createMainWindow(s);
     if (!app.mainWindow) {
-        app.drawingKit.reset();
-        Gdiplus::GdiplusShutdown(gdiplusToken);
+        releaseImagesAndShutDownGdiplus(app, gdiplusToken);
         return EXIT_NO_WINDOW;
     }
 

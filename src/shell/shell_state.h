@@ -213,6 +213,7 @@ struct DrawingKitRelease {
 struct FeedWorkerLink {
     std::atomic<bool> stopping{false};
     std::atomic<bool> finished{false};
+    std::atomic<bool> posted{false};  // an outcome is on its way to the window
     FetchCancel cancel;
 };
 

@@ -64,7 +64,13 @@ void addTrayIcon(AppState& app)
     data.uCallbackMessage = WM_APP_TRAY;
     data.hIcon = app.appIcon;
     copyText(data.szTip, L"Kestrune");
-    app.trayIconAdded = Shell_NotifyIconW(NIM_ADD, &data) != FALSE;
+    // After TaskbarCreated the icon may still be there (the shell came back before it lost it):
+    // then adding fails and updating it is what works.
+    app.trayIconAdded = Shell_NotifyIconW(NIM_ADD, &data) != FALSE || Shell_NotifyIconW(NIM_MODIFY, &data) != FALSE;
+    if (!app.trayIconAdded) {
+        Shell_NotifyIconW(NIM_DELETE, &data);
+        app.trayIconAdded = Shell_NotifyIconW(NIM_ADD, &data) != FALSE;
+    }
 }
 
 void onTrayEvent(Session& session, LPARAM event)

@@ -151,7 +151,10 @@ LRESULT onCommand(Session& s, WPARAM wParam)
 {
     const auto id = static_cast<ControlId>(LOWORD(wParam));
     const UINT code = HIWORD(wParam);
-    if (code == BN_CLICKED && id < ID_SEARCH)
+    // A quick second click on an owner-drawn button arrives as a double click; it is a click too,
+    // except on Restore, whose two steps must each be a deliberate click.
+    const bool clicked = code == BN_CLICKED || (code == BN_DOUBLECLICKED && id != ID_RESTORE);
+    if (clicked && id < ID_SEARCH)
         dispatchCommand(s, id);
     else if (code == EN_CHANGE)
         onEditChange(s, id);

@@ -62,6 +62,16 @@ std::int32_t wheelListScroll(std::int32_t offset, float x, int delta)
     return std::max(0, offset - (delta / 120) * LIST_WHEEL_STEP);
 }
 
+namespace {
+
+// The list's clipped viewport starts at LIST_VIEW_TOP and ends above the status line.
+float listViewHeight(const AppState& app)
+{
+    return app.clientHeightDip - 270.0f;
+}
+
+}  // namespace
+
 bool containsPoint(float left, float top, float width, float height, float x, float y)
 {
     return x >= left && x < left + width && y >= top && y < top + height;
@@ -82,7 +92,7 @@ void paintDiscover(Canvas& canvas, AppState& app, const Library& library)
 {
     const Palette& p = app.palette;
     const float H = app.clientHeightDip;
-    const float V = H - 270.0f;
+    const float V = listViewHeight(app);
     fillRoundedRect(canvas, {224, 153, 366, 44}, 8, p.card, p.line);
 
     std::vector<const Story*> rows;
@@ -152,6 +162,9 @@ void onMouseDownDiscover(Session& session, float x, float y)
     AppState& app = session.app;
     if (app.mainWindow)
         SetFocus(app.mainWindow);
+    // The last row may reach under the status line; only its part inside the list takes clicks.
+    if (y < LIST_VIEW_TOP || y >= LIST_VIEW_TOP + listViewHeight(app))
+        return;
     const int hit = firstHit(app.hitRows, x, y);
     if (hit < 0)
         return;

@@ -160,6 +160,21 @@ TEST_F(Refresh, QuittingCancelsTheFetchAndLeavesAWorkerStuckInTheNetworkBehind)
     }
 }
 
+TEST_F(Refresh, WorkerWhoseOutcomeCouldNotBePostedEndsTheRefreshAtTheNextTick)
+{
+    beginRunning();
+    app().feedLink = std::make_shared<FeedWorkerLink>();
+    refreshTick(app(), library());
+    EXPECT_TRUE(app().refreshInProgress) << "the worker is still running";
+    app().feedLink->finished.store(true);
+    refreshTick(app(), library());
+    EXPECT_FALSE(app().refreshInProgress);
+    EXPECT_TRUE(app().statusIsError);
+    EXPECT_EQ(app().statusText, UiText(UiStringKey::SourcesUnavailable));
+    EXPECT_TRUE(IsWindowEnabled(control(ID_REFRESH)));
+    app().feedLink.reset();
+}
+
 TEST_F(Refresh, SecondStartWhileOneRunsIsIgnored)
 {
     beginRunning();

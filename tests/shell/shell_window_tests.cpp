@@ -337,3 +337,32 @@ TEST_F(LiveWindow, EndOfSessionIsRefusedWhileChangesAreUnsaved)
     SetWindowTextW(control(ID_NOTE), L"unsaved");
     EXPECT_EQ(SendMessageW(app().mainWindow, WM_QUERYENDSESSION, 0, 0), FALSE);
 }
+
+TEST_F(LiveWindow, QuickSecondClickIsAClickExceptOnRestore)
+{
+    const auto sendButton = [this](ControlId id, UINT code) {
+        SendMessageW(app().mainWindow, WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(control(id)));
+        pump();
+    };
+    ASSERT_FALSE(library().stories.front().saved);
+    sendButton(ID_PIN, BN_DOUBLECLICKED);
+    EXPECT_TRUE(library().stories.front().saved);
+
+    // A backup exists once the pin was saved; Restore arms on one click and a double click never
+    // restores on the same gesture.
+    selectSection(app(), library(), Section::Preferences);
+    sendButton(ID_RESTORE, BN_CLICKED);
+    ASSERT_TRUE(app().restoreArmed);
+    sendButton(ID_RESTORE, BN_DOUBLECLICKED);
+    EXPECT_TRUE(app().restoreArmed);
+    EXPECT_TRUE(library().stories.front().saved);
+    app().restoreArmed = false;
+}
+
+TEST_F(LiveWindow, TaskbarCreatedWhileTheIconStillExistsKeepsIt)
+{
+    if (!trayAvailable())
+        GTEST_SKIP() << "no notification area in this session";
+    SendMessageW(app().mainWindow, app().taskbarCreatedMessage, 0, 0);
+    EXPECT_TRUE(app().trayIconAdded) << "a failed add of an existing icon is not a missing notification area";
+}

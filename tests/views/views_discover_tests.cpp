@@ -184,6 +184,10 @@ TEST_F(DiscoverPainting, ClickOnSecondRowSelectsItAndTheGapSelectsNothing)
     EXPECT_EQ(session.app.selectedStoryId, session.library.stories[1].id);
     onMouseDownDiscover(session, 590, 400);     // right edge is outside
     EXPECT_EQ(session.app.selectedStoryId, session.library.stories[1].id);
+    onMouseDownDiscover(session, 300, 780);     // row 4 reaches 813, but the list ends at 754
+    EXPECT_EQ(session.app.selectedStoryId, session.library.stories[1].id);
+    onMouseDownDiscover(session, 300, 753);
+    EXPECT_EQ(session.app.selectedStoryId, session.library.stories[4].id);
 }
 
 TEST_F(DiscoverPainting, SearchThatMatchesNothingRecordsNoRows)
