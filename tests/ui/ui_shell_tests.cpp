@@ -170,6 +170,17 @@ TEST_F(KestruneWindow, AltGrTypesIntoTheNoteWhileCtrlAloneSwitchesSections)
     quit(program);
 }
 
+TEST_F(KestruneWindow, SessionEndingWithoutBeingAskedStillSavesTheNoteJustTyped)
+{
+    Program program = start();
+    ASSERT_NE(program.window, nullptr);
+    ui::typeText(ui::control(program, NOTE_EDITOR), L"tide log");
+    ui::settle(program);
+    PostMessageW(program.window, WM_ENDSESSION, TRUE, 0);
+    EXPECT_EQ(ui::waitForExit(program, 10s), 0u);
+    EXPECT_NE(ui::readFileBytes(ui::dataFile(L"library.json")).find("tide log"), std::string::npos);
+}
+
 TEST_F(KestruneWindow, CtrlFFocusesTheSearchBoxWhereEnterInsertsNothingAndTabMovesOn)
 {
     Program program = start();
