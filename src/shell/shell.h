@@ -173,4 +173,4 @@ void processQueuedMessage(Session& session, MSG& message);
 int runApplication(HINSTANCE instance);
 
 // Built-in checks of the program's own logic; writes the results file and returns 0 or 1.
-int runSelfChecks(const std::wstring& resultsPath, bool networkChecks);
+int runSelfChecks(const std::wstring& resultsPath, const std::wstring& dataFolder, bool networkChecks);

@@ -225,6 +225,17 @@ void shutDown(Session& s, ULONG_PTR gdiplusToken)
     logActivity(app.dataFolder, "APP_STOPPED");
 }
 
+// "<Local AppData>\Kestrune", empty when Windows names no such folder.
+std::wstring dataFolderPath(bool uiTestMode)
+{
+    PWSTR appData = nullptr;
+    std::wstring folder;
+    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &appData)) && appData)
+        folder = joinPath(appData, dataFolderName(uiTestMode));
+    CoTaskMemFree(appData);
+    return folder;
+}
+
 struct ComApartment {
     ComApartment() { CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
     ComApartment(const ComApartment&) = delete;
@@ -252,16 +263,16 @@ int runApplication(HINSTANCE instance)
         app.uiTestMode = true;
         currentUiLanguage = static_cast<UiLanguage>(options.forcedLanguage);
     }
-    if (options.selfCheck)
-        return runSelfChecks(joinPath(parentFolder(modulePath()), L"self-test-results.txt"), options.networkChecks);
-
-    PWSTR appData = nullptr;
-    if (FAILED(SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &appData)) || !appData) {
-        CoTaskMemFree(appData);
-        return EXIT_NO_APPDATA;
+    app.dataFolder = dataFolderPath(app.uiTestMode);
+    if (options.selfCheck) {
+        // The checks of the file system run in a scratch folder of the data folder, so it must exist.
+        if (!app.dataFolder.empty())
+            createDataFolder(app.dataFolder);
+        return runSelfChecks(joinPath(parentFolder(modulePath()), L"self-test-results.txt"), app.dataFolder,
+                             options.networkChecks);
     }
-    app.dataFolder = joinPath(appData, dataFolderName(app.uiTestMode));
-    CoTaskMemFree(appData);
+    if (app.dataFolder.empty())
+        return EXIT_NO_APPDATA;
     if (!createDataFolder(app.dataFolder))
         return EXIT_NO_DATA_FOLDER;
     app.libraryPath = joinPath(app.dataFolder, L"library.json");
