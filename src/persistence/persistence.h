@@ -23,6 +23,7 @@ std::string libraryText(const Library& library);          // the file text; rais
 // The same text printed into `text`, reusing its memory; on a failure `text` holds no file text.
 void printLibraryText(const Library& library, std::string& text);
 Library readLibraryFile(const std::wstring& path);          // size check before any parsing
+Library readLibraryText(std::string_view text);             // the file's text, parsed and checked
 
 // ---------------------------------------------------------------------------------------------
 // Atomic store

@@ -207,6 +207,11 @@ Library readLibraryFile(const std::wstring& path)
         filled += read;
     }
     text.resize(filled);
+    return readLibraryText(text);
+}
+
+Library readLibraryText(std::string_view text)
+{
     return libraryFromJson(json::parse(text.begin(), text.end(), nullptr, true, false));
 }
 
