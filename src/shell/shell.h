@@ -169,6 +169,27 @@ bool registerMainWindowClass(const AppState& app);
 HWND createMainWindow(Session& session);
 void processQueuedMessage(Session& session, MSG& message);
 
+// ---------------------------------------------------------------------------------------------
+// High contrast
+
+// The Windows colours a high-contrast theme sets, as COLORREF values (GetSysColor).
+struct SystemColours {
+    COLORREF window = 0;
+    COLORREF windowText = 0;
+    COLORREF highlight = 0;
+    COLORREF buttonFace = 0;
+    COLORREF grayText = 0;
+};
+
+// The interface palette drawn in the theme's colours: text, lines and borders in window text,
+// surfaces in window colour, accents in highlight.
+Palette highContrastPalette(const SystemColours& colours);
+// The palette for the current Windows setting: today's colours unless high contrast is on.
+Palette currentPalette();
+COLORREF colourRef(std::uint32_t argb);
+// Follows a change of the setting: new palette, edit colours and drawing caches; true if it changed.
+bool applyPalette(AppState& app, const Palette& palette);
+
 // The whole program: start-up, message loop and shutdown; returns the process exit code.
 int runApplication(HINSTANCE instance);
 

@@ -221,3 +221,25 @@ void layoutControls(AppState& app, const Library& library)
         setCueBanner(note, UiStringKey::NoteCue);
     InvalidateRect(app.mainWindow, nullptr, FALSE);
 }
+
+// ---------------------------------------------------------------------------------------------
+// Palette
+
+COLORREF colourRef(std::uint32_t argb)
+{
+    return RGB((argb >> 16) & 0xFF, (argb >> 8) & 0xFF, argb & 0xFF);
+}
+
+bool applyPalette(AppState& app, const Palette& palette)
+{
+    if (palette == app.palette && app.editBackgroundBrush)
+        return false;
+    app.palette = palette;
+    if (app.editBackgroundBrush)
+        DeleteObject(app.editBackgroundBrush);
+    app.editBackgroundBrush = CreateSolidBrush(colourRef(palette.card));
+    app.drawingKit.reset();  // its brushes and kept pictures hold the old colours
+    if (app.mainWindow)
+        RedrawWindow(app.mainWindow, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    return true;
+}

@@ -92,3 +92,40 @@ std::int32_t listOffsetForIndex(int index)
 {
     return std::max(0, (index - 1) * LIST_ROW_PITCH);
 }
+
+namespace {
+
+std::uint32_t opaque(COLORREF colour)
+{
+    return 0xFF000000u | (static_cast<std::uint32_t>(GetRValue(colour)) << 16)
+         | (static_cast<std::uint32_t>(GetGValue(colour)) << 8) | GetBValue(colour);
+}
+
+}  // namespace
+
+Palette highContrastPalette(const SystemColours& colours)
+{
+    Palette palette;
+    palette.ink = opaque(colours.windowText);
+    palette.muted = opaque(colours.grayText);
+    palette.cobalt = opaque(colours.highlight);
+    palette.paper = opaque(colours.window);
+    palette.card = opaque(colours.window);
+    palette.line = opaque(colours.windowText);
+    palette.apricot = opaque(colours.highlight);
+    palette.cobaltTint = opaque(colours.buttonFace);
+    return palette;
+}
+
+Palette currentPalette()
+{
+    HIGHCONTRASTW setting{};
+    setting.cbSize = sizeof(setting);
+    if (!SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof(setting), &setting, 0) || !(setting.dwFlags & HCF_HIGHCONTRASTON))
+        return Palette{};
+    return highContrastPalette(SystemColours{.window = GetSysColor(COLOR_WINDOW),
+                                             .windowText = GetSysColor(COLOR_WINDOWTEXT),
+                                             .highlight = GetSysColor(COLOR_HIGHLIGHT),
+                                             .buttonFace = GetSysColor(COLOR_BTNFACE),
+                                             .grayText = GetSysColor(COLOR_GRAYTEXT)});
+}

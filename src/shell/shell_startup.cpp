@@ -294,7 +294,7 @@ int runApplication(HINSTANCE instance)
 
     loadPreviewImages(app);
     app.appIcon = LoadIconW(instance, MAKEINTRESOURCEW(101));
-    app.editBackgroundBrush = CreateSolidBrush(RGB(255, 255, 252));
+    applyPalette(app, currentPalette());
     const INITCOMMONCONTROLSEX controlClasses{sizeof(INITCOMMONCONTROLSEX), ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controlClasses);
     registerMainWindowClass(app);

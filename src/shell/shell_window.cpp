@@ -85,6 +85,7 @@ LRESULT onSettingChange(Session& s)
 {
     if (!s.app.uiTestMode)
         currentUiLanguage = detectUiLanguage();
+    applyPalette(s.app, currentPalette());
     layoutControls(s.app, s.library);
     return 0;
 }
@@ -181,8 +182,8 @@ LRESULT onTimer(Session& s, WPARAM id)
 
 LRESULT onControlColour(const AppState& app, WPARAM dc)
 {
-    SetTextColor(reinterpret_cast<HDC>(dc), RGB(27, 38, 66));
-    SetBkColor(reinterpret_cast<HDC>(dc), RGB(255, 255, 252));
+    SetTextColor(reinterpret_cast<HDC>(dc), colourRef(app.palette.ink));
+    SetBkColor(reinterpret_cast<HDC>(dc), colourRef(app.palette.card));
     return reinterpret_cast<LRESULT>(app.editBackgroundBrush);
 }
 
@@ -309,6 +310,7 @@ LRESULT handleMessage(Session& s, HWND window, UINT message, WPARAM wParam, LPAR
     case WM_ENDSESSION:       return onEndSession(s, wParam);
     case WM_SHOWWINDOW:       return onShowWindow(app, wParam);
     case WM_SETTINGCHANGE:
+    case WM_SYSCOLORCHANGE:
     case WM_TIMECHANGE:       return onSettingChange(s);
     case WM_GETMINMAXINFO:    return onGetMinMaxInfo(app, lParam);
     case WM_NCHITTEST:        return onNcHitTest(app, window, wParam, lParam);

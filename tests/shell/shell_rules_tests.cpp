@@ -212,3 +212,29 @@ TEST(ArrowSelection, ScrollKeepsOneRowAboveTheSelection)
     EXPECT_EQ(listOffsetForIndex(2), 123);
     EXPECT_EQ(listOffsetForIndex(5), 492);
 }
+
+TEST(HighContrast, ThemeColoursReplaceThePaletteAndTheUsualColoursStayOtherwise)
+{
+    // The black theme: white text on black, cyan highlight, grey disabled text.
+    const Palette dark = highContrastPalette(SystemColours{.window = RGB(0, 0, 0),
+                                                           .windowText = RGB(255, 255, 255),
+                                                           .highlight = RGB(0x1A, 0xEB, 0xFF),
+                                                           .buttonFace = RGB(0x20, 0x20, 0x20),
+                                                           .grayText = RGB(0x3F, 0xF2, 0x3F)});
+    EXPECT_EQ(dark.ink, 0xFFFFFFFFu);
+    EXPECT_EQ(dark.line, 0xFFFFFFFFu) << "borders must show against the window colour";
+    EXPECT_EQ(dark.paper, 0xFF000000u);
+    EXPECT_EQ(dark.card, 0xFF000000u);
+    EXPECT_EQ(dark.cobalt, 0xFF1AEBFFu);
+    EXPECT_EQ(dark.apricot, 0xFF1AEBFFu);
+    EXPECT_EQ(dark.muted, 0xFF3FF23Fu);
+    EXPECT_EQ(dark.cobaltTint, 0xFF202020u);
+    EXPECT_EQ(colourRef(dark.cobalt), RGB(0x1A, 0xEB, 0xFF));
+
+    HIGHCONTRASTW setting{};
+    setting.cbSize = sizeof(setting);
+    SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof(setting), &setting, 0);
+    if (!(setting.dwFlags & HCF_HIGHCONTRASTON)) {
+        EXPECT_EQ(currentPalette(), Palette{}) << "with high contrast off every colour is as it always was";
+    }
+}
