@@ -1,15 +1,11 @@
 // Feed text cleanup (tags, the fixed entity set, numeric references, white space) and pubDate parsing
-// with the platform's HTTP date parser.
+// of the mail-style dates feeds write.
 #include "feeds/feeds.h"
-
-#include <windows.h>
-#include <winhttp.h>
 
 #include <algorithm>
 #include <cwchar>
 #include <cwctype>
 #include <string>
-#include <vector>
 
 namespace {
 
@@ -183,92 +179,249 @@ std::wstring collapseWhiteSpace(std::wstring_view text)
 
 // ---------------------------------------------------------------------------------------------
 // Dates
-
-constexpr std::int64_t SECONDS_1601_TO_1970 = 11644473600;
-constexpr wchar_t MONTH_NAMES[12][4] = {L"jan", L"feb", L"mar", L"apr", L"may", L"jun",
-                                        L"jul", L"aug", L"sep", L"oct", L"nov", L"dec"};
-
-struct DigitRun {
-    unsigned value = 0;
-    std::size_t length = 0;
-};
-
-std::vector<DigitRun> digitRunsOf(std::wstring_view text)
-{
-    std::vector<DigitRun> runs;
-    for (std::size_t i = 0; i < text.size();) {
-        if (text[i] < L'0' || text[i] > L'9') {
-            ++i;
-            continue;
-        }
-        DigitRun run;
-        for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i, ++run.length)
-            if (run.length < 6)
-                run.value = run.value * 10 + static_cast<unsigned>(text[i] - L'0');
-        if (run.length > 6)
-            run.value = ~0u;  // longer than any calendar field
-        runs.push_back(run);
-    }
-    return runs;
-}
-
-bool containsMonthName(std::wstring_view text, unsigned month)
-{
-    if (month < 1 || month > 12)
-        return false;
-    const wchar_t* name = MONTH_NAMES[month - 1];
-    for (std::size_t i = 0; i + 3 <= text.size(); ++i) {
-        bool same = true;
-        for (std::size_t k = 0; k < 3 && same; ++k) {
-            wchar_t unit = text[i + k];
-            if (unit >= L'A' && unit <= L'Z')
-                unit = static_cast<wchar_t>(unit - L'A' + L'a');
-            same = unit == name[k];
-        }
-        if (same)
-            return true;
-    }
-    return false;
-}
-
-// The platform parser reports success and leaves the current time in every field it could not read
-// (for "", for text that holds no date, for a date without a time). A result is trusted only when
-// the text itself holds its month name and, in distinct digit runs, its year (four digits, or the
-// last two), day, hour, minute and second.
-bool parsedFieldsAppearIn(const SYSTEMTIME& time, std::wstring_view text)
-{
-    if (!containsMonthName(text, time.wMonth))
-        return false;
-    const std::vector<DigitRun> runs = digitRunsOf(text);
-    const unsigned others[] = {time.wDay, time.wHour, time.wMinute, time.wSecond};
-    for (std::size_t yearRun = 0; yearRun < runs.size(); ++yearRun) {
-        const DigitRun& year = runs[yearRun];
-        if (year.value != time.wYear && !(year.length == 2 && year.value == time.wYear % 100u))
-            continue;
-        // The other four fields compare values only, so any run of the right value will do.
-        std::vector<bool> used(runs.size(), false);
-        used[yearRun] = true;
-        bool all = true;
-        for (const unsigned wanted : others) {
-            bool found = false;
-            for (std::size_t i = 0; i < runs.size() && !found; ++i) {
-                if (!used[i] && runs[i].value == wanted) {
-                    used[i] = true;
-                    found = true;
-                }
-            }
-            if (!found) {
-                all = false;
-                break;
-            }
-        }
-        if (all)
-            return true;
-    }
-    return false;
-}
+//
+// Read by hand rather than by the platform's HTTP date parser: Windows and Wine differ in what that
+// one accepts, and Wine's reports success with the current time in every field it could not read.
 
 bool isDigit(wchar_t unit) { return unit >= L'0' && unit <= L'9'; }
+bool isLetter(wchar_t unit) { return (unit >= L'a' && unit <= L'z') || (unit >= L'A' && unit <= L'Z'); }
+bool isSpace(wchar_t unit) { return unit == L' ' || (unit >= L'\t' && unit <= L'\r'); }
+
+wchar_t loweredLetter(wchar_t unit)
+{
+    return unit >= L'A' && unit <= L'Z' ? static_cast<wchar_t>(unit - L'A' + L'a') : unit;
+}
+
+constexpr std::wstring_view WEEKDAY_NAMES[] = {L"sunday",   L"monday", L"tuesday", L"wednesday",
+                                               L"thursday", L"friday", L"saturday"};
+constexpr std::wstring_view MONTH_NAMES[] = {L"january", L"february", L"march",     L"april",
+                                             L"may",     L"june",     L"july",      L"august",
+                                             L"september", L"october", L"november", L"december"};
+
+struct ZoneName {
+    std::wstring_view name;
+    int offsetMinutes;
+};
+
+// The zone names of RFC 822 dates; any other name (the military letters, "CEST") reads as UTC.
+constexpr ZoneName ZONE_NAMES[] = {
+    {L"ut", 0},      {L"gmt", 0},     {L"z", 0},       {L"est", -300},  {L"edt", -240}, {L"cst", -360},
+    {L"cdt", -300},  {L"mst", -420},  {L"mdt", -360},  {L"pst", -480},  {L"pdt", -420},
+};
+
+// A name written in any case as its full English name or a prefix of it of at least three letters
+// ("Wed", "Thurs", "June", "Sept").
+bool wordNames(std::wstring_view word, std::wstring_view fullName)
+{
+    if (word.size() < 3 || word.size() > fullName.size())
+        return false;
+    for (std::size_t i = 0; i < word.size(); ++i)
+        if (loweredLetter(word[i]) != fullName[i])
+            return false;
+    return true;
+}
+
+bool wordEquals(std::wstring_view word, std::wstring_view lowerName)
+{
+    if (word.size() != lowerName.size())
+        return false;
+    for (std::size_t i = 0; i < word.size(); ++i)
+        if (loweredLetter(word[i]) != lowerName[i])
+            return false;
+    return true;
+}
+
+struct DateScanner {
+    std::wstring_view text;
+    std::size_t at = 0;
+
+    bool atEnd() const { return at == text.size(); }
+    bool nextIs(wchar_t unit) const { return !atEnd() && text[at] == unit; }
+    bool nextIsLetter() const { return !atEnd() && isLetter(text[at]); }
+
+    bool skipSpace()
+    {
+        const std::size_t from = at;
+        while (!atEnd() && isSpace(text[at]))
+            ++at;
+        return at != from;
+    }
+
+    bool take(wchar_t unit)
+    {
+        if (!nextIs(unit))
+            return false;
+        ++at;
+        return true;
+    }
+
+    std::wstring_view word()
+    {
+        const std::size_t from = at;
+        while (nextIsLetter())
+            ++at;
+        return text.substr(from, at - from);
+    }
+
+    // A run of at least minDigits and at most maxDigits decimal digits; a longer run is refused.
+    bool number(std::size_t minDigits, std::size_t maxDigits, int& value, std::size_t* digits = nullptr)
+    {
+        const std::size_t from = at;
+        value = 0;
+        while (!atEnd() && isDigit(text[at])) {
+            if (at - from == maxDigits)
+                return false;
+            value = value * 10 + (text[at] - L'0');
+            ++at;
+        }
+        if (digits != nullptr)
+            *digits = at - from;
+        return at - from >= minDigits;
+    }
+
+    // Between day, month and year: white space, a hyphen (the "12-Jun-24" form) or both.
+    bool fieldSeparator()
+    {
+        const bool space = skipSpace();
+        const bool hyphen = take(L'-');
+        skipSpace();
+        return space || hyphen;
+    }
+};
+
+struct CalendarTime {
+    int year = 0;
+    int month = 0;  // 1 to 12
+    int day = 0;
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+    int offsetMinutes = 0;
+};
+
+int monthNamed(std::wstring_view word)
+{
+    for (int month = 0; month < 12; ++month)
+        if (wordNames(word, MONTH_NAMES[month]))
+            return month + 1;
+    return 0;
+}
+
+bool isWeekdayName(std::wstring_view word)
+{
+    for (const std::wstring_view name : WEEKDAY_NAMES)
+        if (wordNames(word, name))
+            return true;
+    return false;
+}
+
+// Four digits as written, or two with the mail convention: 00 to 49 in this century, 50 to 99 in the last.
+bool readYear(DateScanner& scanner, int& year)
+{
+    std::size_t digits = 0;
+    if (!scanner.number(2, 4, year, &digits) || digits == 3)
+        return false;
+    if (digits == 2)
+        year += year < 50 ? 2000 : 1900;
+    return true;
+}
+
+// "hh:mm" or "hh:mm:ss"; the seconds are often left out.
+bool readClock(DateScanner& scanner, CalendarTime& time)
+{
+    if (!scanner.number(1, 2, time.hour) || !scanner.take(L':') || !scanner.number(2, 2, time.minute))
+        return false;
+    if (scanner.take(L':') && !scanner.number(2, 2, time.second))
+        return false;
+    return true;
+}
+
+// A numeric "+hhmm" / "-hhmm" offset or a zone name; none at all means UTC.
+bool readZone(DateScanner& scanner, int& offsetMinutes)
+{
+    offsetMinutes = 0;
+    if (scanner.nextIs(L'+') || scanner.nextIs(L'-')) {
+        const bool behind = scanner.text[scanner.at] == L'-';
+        ++scanner.at;
+        int digits = 0;
+        if (!scanner.number(4, 4, digits))
+            return false;
+        const int hours = digits / 100, minutes = digits % 100;
+        if (hours > 23 || minutes > 59)
+            return false;
+        offsetMinutes = behind ? -(hours * 60 + minutes) : hours * 60 + minutes;
+        return true;
+    }
+    const std::wstring_view name = scanner.word();
+    for (const ZoneName& zone : ZONE_NAMES)
+        if (wordEquals(name, zone.name))
+            offsetMinutes = zone.offsetMinutes;
+    return true;
+}
+
+// "Wed, 12 Jun 2024 10:00:00 GMT" with the weekday and the seconds optional, "Wednesday, 12-Jun-24
+// 10:00:00 GMT", or "Wed Jun 12 10:00:00 2024"; then an optional zone and an optional "(comment)".
+bool readCalendarTime(std::wstring_view text, CalendarTime& time)
+{
+    DateScanner scanner{text};
+    scanner.skipSpace();
+    bool monthFirst = false;
+    if (scanner.nextIsLetter()) {
+        if (!isWeekdayName(scanner.word()))
+            return false;
+        scanner.skipSpace();
+        const bool comma = scanner.take(L',');
+        scanner.skipSpace();
+        monthFirst = !comma && scanner.nextIsLetter();
+    }
+
+    if (monthFirst) {
+        time.month = monthNamed(scanner.word());
+        if (time.month == 0 || !scanner.skipSpace() || !scanner.number(1, 2, time.day) || !scanner.skipSpace()
+            || !readClock(scanner, time) || !scanner.skipSpace() || !readYear(scanner, time.year))
+            return false;
+    } else {
+        if (!scanner.number(1, 2, time.day) || !scanner.fieldSeparator())
+            return false;
+        time.month = monthNamed(scanner.word());
+        if (time.month == 0 || !scanner.fieldSeparator() || !readYear(scanner, time.year) || !scanner.skipSpace()
+            || !readClock(scanner, time))
+            return false;
+    }
+
+    scanner.skipSpace();
+    if (!readZone(scanner, time.offsetMinutes))
+        return false;
+    scanner.skipSpace();
+    if (scanner.take(L'(')) {
+        while (!scanner.atEnd() && !scanner.nextIs(L')'))
+            ++scanner.at;
+        if (!scanner.take(L')'))
+            return false;
+        scanner.skipSpace();
+    }
+    return scanner.atEnd();
+}
+
+bool isLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+
+int daysInMonth(int year, int month)
+{
+    constexpr int DAYS[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return month == 2 && isLeapYear(year) ? 29 : DAYS[month - 1];
+}
+
+// Days from 1970-01-01 to the given day of the proleptic Gregorian calendar, counting in
+// 400-year eras of 146,097 days from a year that starts in March.
+std::int64_t daysSinceEpoch(int year, int month, int day)
+{
+    const std::int64_t y = year - (month <= 2 ? 1 : 0);
+    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const std::int64_t yearOfEra = y - era * 400;
+    const std::int64_t dayOfYear = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
+    const std::int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    return era * 146097 + dayOfEra - 719468;
+}
 
 }  // namespace
 
@@ -285,42 +438,12 @@ std::wstring cleanFeedText(std::wstring_view text)
 
 std::int64_t parseFeedDate(std::wstring_view text)
 {
-    // Pretty-printed feeds wrap the date in line breaks; without trimming, a numeric offset would
-    // no longer be the last word and would be silently ignored.
-    while (!text.empty() && std::iswspace(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && std::iswspace(text.back()))
-        text.remove_suffix(1);
-
-    std::wstring work(text);
-    std::int64_t offsetMinutes = 0;
-    if (const std::size_t space = work.rfind(L' '); space != std::wstring::npos) {
-        const std::wstring_view last = std::wstring_view(work).substr(space + 1);
-        if (last.size() == 5 && (last[0] == L'+' || last[0] == L'-')) {
-            for (std::size_t i = 1; i < 5; ++i)
-                if (!isDigit(last[i]))
-                    return 0;
-            const int hours = (last[1] - L'0') * 10 + (last[2] - L'0');
-            const int minutes = (last[3] - L'0') * 10 + (last[4] - L'0');
-            if (hours > 23 || minutes > 59)
-                return 0;
-            offsetMinutes = hours * 60 + minutes;
-            if (last[0] == L'-')
-                offsetMinutes = -offsetMinutes;
-            work.replace(space + 1, 5, L"GMT");
-        }
-    }
-
-    SYSTEMTIME time{};
-    if (!WinHttpTimeToSystemTime(work.c_str(), &time))
+    CalendarTime time;
+    if (!readCalendarTime(text, time))
         return 0;
-    // The parser stops at an embedded NUL, so the check looks at the same text it saw.
-    if (!parsedFieldsAppearIn(time, std::wstring_view(work.c_str())))
+    if (time.day < 1 || time.day > daysInMonth(time.year, time.month) || time.hour > 23 || time.minute > 59
+        || time.second > 59)
         return 0;
-    FILETIME fileTime{};
-    if (!SystemTimeToFileTime(&time, &fileTime))
-        return 0;
-    const std::uint64_t ticks =
-        (static_cast<std::uint64_t>(fileTime.dwHighDateTime) << 32) | fileTime.dwLowDateTime;
-    return static_cast<std::int64_t>(ticks / 10000000u) - SECONDS_1601_TO_1970 - offsetMinutes * 60;
+    return daysSinceEpoch(time.year, time.month, time.day) * 86400 + time.hour * 3600 + time.minute * 60
+        + time.second - time.offsetMinutes * 60;
 }

@@ -1,5 +1,5 @@
-// Merging fetched stories into the library's list: new ones in front, unkept ones refreshed, kept ones
-// untouched, room made from 500 stories on by evicting a disposable story, then the Discover order.
+// Merging fetched stories into the library's list: new ones in front, unkept ones refreshed, kept and
+// local ones untouched, room made from 500 stories on by evicting a disposable story, then the Discover order.
 #include "feeds/feeds.h"
 
 #include <algorithm>
@@ -16,8 +16,9 @@ std::int32_t mergeFetchedStories(std::vector<Story>& stories, const std::vector<
         const auto known = std::find_if(stories.begin(), stories.end(),
                                         [&](const Story& stored) { return stored.id == incoming.id; });
         if (known != stories.end()) {
-            // Pinned stories and the image stories belong to the user as they are.
-            if (!known->saved && known->asset < 0) {
+            // Pinned stories, image stories and field notes belong to the user as they are: a field note
+            // may cite the very page a feed item links to, and shares its id.
+            if (!known->saved && !isLocalStory(*known)) {
                 known->title = incoming.title;
                 known->body = incoming.body;
                 known->published = incoming.published;

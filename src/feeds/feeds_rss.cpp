@@ -73,6 +73,35 @@ std::wstring_view valueOf(IXmlReader& reader)
     return {value, length};
 }
 
+// False for a body that cannot hold a feed: a NUL byte outside UTF-16 text, or no element start tag
+// after the XML declaration. Windows' reader refuses such bodies as malformed anyway; Wine's stops
+// at the first NUL byte and aborts the whole process when what it sees ends within or right after
+// the declaration (a body of just "<?xml version="1.0"?>", as a truncated response may be).
+bool mayHoldDocument(std::string_view body)
+{
+    using namespace std::string_view_literals;
+    if (body.starts_with("\xFF\xFE"sv) || body.starts_with("\xFE\xFF"sv) || body.starts_with("<\0"sv)
+        || body.starts_with("\0<"sv))
+        return true;  // UTF-16, where NUL bytes are part of the text
+    if (body.find('\0') != std::string_view::npos)
+        return false;
+    if (body.starts_with("\xEF\xBB\xBF"sv))
+        body.remove_prefix(3);
+    std::size_t from = 0;
+    if (body.starts_with("<?xml")) {
+        from = body.find("?>");
+        if (from == std::string_view::npos)
+            return false;
+    }
+    for (std::size_t at = body.find('<', from); at != std::string_view::npos && at + 1 < body.size();
+         at = body.find('<', at + 1)) {
+        const unsigned char next = static_cast<unsigned char>(body[at + 1]);
+        if ((next >= 'a' && next <= 'z') || (next >= 'A' && next <= 'Z') || next == '_' || next == ':' || next >= 0x80)
+            return true;
+    }
+    return false;
+}
+
 // A stored date must lie within the library's range; anything outside it is an unknown date.
 std::int64_t storableDate(std::int64_t seconds)
 {
@@ -108,6 +137,8 @@ std::vector<Story> readRssFeed(std::string_view body, std::string_view sourceLab
 {
     if (body.size() > FEED_BODY_LIMIT)
         fail("Feed too large");
+    if (!mayHoldDocument(body))
+        fail("Invalid feed");
 
     // The stream holds its own copy of the body.
     ComPtr<IStream> stream = ComPtr<IStream>::adopt(

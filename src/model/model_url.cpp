@@ -1,5 +1,5 @@
 // The one predicate for an official source address: HTTPS on port 443, no user information, and a
-// host inside one of the two agency domains on a dot boundary.
+// plain host name inside one of the two agency domains on a dot boundary.
 #include "model/model.h"
 
 #include <windows.h>
@@ -15,6 +15,16 @@ std::wstring asciiLower(std::wstring text)
         if (unit >= L'A' && unit <= L'Z')
             unit = static_cast<wchar_t>(unit - L'A' + L'a');
     return text;
+}
+
+// Letters, digits, hyphens and dots only. Browsers refuse or remap many other characters of a host
+// (controls, "%", "<", "^", full-width forms that become "@" or "/"), so another reader could take
+// such a host for something other than the name compared here.
+bool isPlainHostName(std::wstring_view host)
+{
+    return std::all_of(host.begin(), host.end(), [](wchar_t unit) {
+        return (unit >= L'a' && unit <= L'z') || (unit >= L'0' && unit <= L'9') || unit == L'-' || unit == L'.';
+    });
 }
 
 bool hostInDomain(std::wstring_view host, std::string_view domain)
@@ -106,7 +116,7 @@ bool isAllowedSourceUrl(std::string_view url)
     const Authority authority = authorityOf(url);
     if (authority.hasPort && !portTextIs(authority.port, INTERNET_DEFAULT_HTTPS_PORT))
         return false;
-    if (asciiLower(utf8ToUtf16(authority.host)) != host)
+    if (asciiLower(utf8ToUtf16(authority.host)) != host || !isPlainHostName(host))
         return false;
     return std::any_of(std::begin(ALLOWED_DOMAINS), std::end(ALLOWED_DOMAINS),
                        [&](std::string_view domain) { return hostInDomain(host, domain); });

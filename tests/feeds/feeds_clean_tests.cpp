@@ -1,5 +1,5 @@
 // Feed text cleanup and pubDate parsing: the order of the passes, the entity table, the numeric
-// reference limits, white space, numeric offsets and dates the platform parser would invent.
+// reference limits, white space, the date forms feeds write, and text that must never be dated.
 #include "feeds/feeds.h"
 #include "feeds/feeds_internal.h"
 
@@ -135,6 +135,40 @@ TEST(FeedDates, ParsesZoneNamesAndNumericOffsets)
         EXPECT_EQ(parseFeedDate(c.input), c.expected) << c.name;
 }
 
+TEST(FeedDates, ReadsTheFormsFeedsWrite)
+{
+    const DateCase cases[] = {
+        {"UT", L"Wed, 12 Jun 2024 10:00:00 UT", 1718186400},
+        {"Z", L"Wed, 12 Jun 2024 10:00:00 Z", 1718186400},
+        {"EST", L"Wed, 12 Jun 2024 10:00:00 EST", 1718204400},
+        {"EDT", L"Wed, 12 Jun 2024 10:00:00 EDT", 1718200800},
+        {"CST", L"Wed, 12 Jun 2024 10:00:00 CST", 1718208000},
+        {"CDT", L"Wed, 12 Jun 2024 10:00:00 CDT", 1718204400},
+        {"MST", L"Wed, 12 Jun 2024 10:00:00 MST", 1718211600},
+        {"MDT", L"Wed, 12 Jun 2024 10:00:00 MDT", 1718208000},
+        {"PST", L"Wed, 12 Jun 2024 10:00:00 PST", 1718215200},
+        {"PDT", L"Wed, 12 Jun 2024 10:00:00 PDT", 1718211600},
+        {"zone name in lower case", L"Wed, 12 Jun 2024 10:00:00 pdt", 1718211600},
+        {"unknown zone name reads as UTC", L"Wed, 12 Jun 2024 10:00:00 CEST", 1718186400},
+        {"no zone reads as UTC", L"Wed, 12 Jun 2024 10:00:00", 1718186400},
+        {"no seconds", L"Wed, 12 Jun 2024 10:00 GMT", 1718186400},
+        {"no seconds with an offset", L"Wed, 12 Jun 2024 12:00 +0200", 1718186400},
+        {"no weekday", L"12 Jun 2024 10:00:00 GMT", 1718186400},
+        {"no weekday and no seconds", L"12 Jun 2024 06:00 EDT", 1718186400},
+        {"one-digit day and hour", L"Sun, 2 Jun 2024 8:05 GMT", 1717315500},
+        {"full weekday and month names", L"Wednesday, 12 June 2024 10:00:00 GMT", 1718186400},
+        {"abbreviations in capitals", L"WED, 12 JUN 2024 10:00:00 GMT", 1718186400},
+        {"hyphenated date with a two-digit year", L"Wednesday, 12-Jun-24 10:00:00 GMT", 1718186400},
+        {"two-digit year of the last century", L"Fri, 31 Dec 99 23:59:59 GMT", 946684799},
+        {"month first, year last", L"Wed Jun 12 10:00:00 2024", 1718186400},
+        {"comment after the offset", L"Tue, 11 Jun 2024 09:15:00 -0400 (EDT)", 1718111700},
+        {"leap day", L"Thu, 29 Feb 2024 00:00:00 GMT", 1709164800},
+        {"extra spaces", L"Wed,  12   Jun 2024  10:00:00   GMT", 1718186400},
+    };
+    for (const DateCase& c : cases)
+        EXPECT_EQ(parseFeedDate(c.input), c.expected) << c.name;
+}
+
 TEST(FeedDates, RefusesBadOffsets)
 {
     const DateCase cases[] = {
@@ -142,6 +176,8 @@ TEST(FeedDates, RefusesBadOffsets)
         {"minutes above 59", L"Wed, 12 Jun 2024 10:00:00 +0060", 0},
         {"letter among the digits", L"Wed, 12 Jun 2024 10:00:00 +02a0", 0},
         {"minus with a letter", L"Wed, 12 Jun 2024 10:00:00 -x200", 0},
+        {"five digits", L"Wed, 12 Jun 2024 10:00:00 +02000", 0},
+        {"three digits", L"Wed, 12 Jun 2024 10:00:00 +020", 0},
     };
     for (const DateCase& c : cases)
         EXPECT_EQ(parseFeedDate(c.input), c.expected) << c.name;
@@ -155,11 +191,20 @@ TEST(FeedDates, NeverDatesUnparseableTextNow)
         {"only spaces", L"   ", 0},
         {"weekday only", L"Wed", 0},
         {"date without a time", L"Wed, 12 Jun 2024", 0},
-        {"time without seconds", L"Wed, 12 Jun 2024 10:00 GMT", 0},
-        {"no weekday", L"12 Jun 2024 10:00:00 GMT", 0},
+        {"time without minutes", L"Wed, 12 Jun 2024 10 GMT", 0},
+        {"one-digit minutes", L"Wed, 12 Jun 2024 10:0 GMT", 0},
         {"unknown month", L"Wed, 12 Foo 2024 10:00:00 GMT", 0},
+        {"unknown weekday", L"Xyz, 12 Jun 2024 10:00:00 GMT", 0},
+        {"month name too short", L"Wed, 12 Ju 2024 10:00:00 GMT", 0},
+        {"three-digit year", L"Wed, 12 Jun 202 10:00:00 GMT", 0},
         {"day past the month's end", L"Sat, 31 Feb 2024 10:00:00 GMT", 0},
+        {"29 February outside a leap year", L"Sun, 29 Feb 2023 10:00:00 GMT", 0},
+        {"29 February of a century year", L"Thu, 29 Feb 1900 10:00:00 GMT", 0},
         {"hour past the day's end", L"Wed, 12 Jun 2024 25:00:00 GMT", 0},
+        {"leap second", L"Sun, 30 Jun 2024 23:59:60 GMT", 0},
+        {"words after the zone", L"Wed, 12 Jun 2024 10:00:00 GMT tomorrow", 0},
+        {"unclosed comment", L"Wed, 12 Jun 2024 10:00:00 -0400 (EDT", 0},
+        {"ISO 8601", L"2024-06-12T10:00:00Z", 0},
         {"text after a NUL is not seen", std::wstring(L"Wed") + L'\0' + L", 12 Jun 2024 10:00:00 GMT", 0},
     };
     for (const DateCase& c : cases)

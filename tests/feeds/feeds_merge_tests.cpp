@@ -112,6 +112,20 @@ TEST(StoryMerge, LeavesImageStoryUntouched)
     EXPECT_EQ(stories[0], stored);
 }
 
+TEST(StoryMerge, LeavesUnpinnedFieldNoteUntouched)
+{
+    // A field note citing the page a feed item links to has that item's id.
+    const Story stored = fieldNote("news/expedition", "My own wording");
+    ASSERT_FALSE(stored.saved);
+    std::vector<Story> stories = {stored};
+    EXPECT_EQ(mergeFetchedStories(stories, {feedStory("news/expedition", "Feed wording", 700)}), 0);
+    ASSERT_EQ(stories.size(), 1u);
+    EXPECT_EQ(stories[0].title, "My own wording");
+    EXPECT_EQ(stories[0].body, "My own wording body");
+    EXPECT_EQ(stories[0].published, 0);
+    EXPECT_EQ(stories[0], stored);
+}
+
 TEST(StoryMerge, RefreshesUnkeptStoryButKeepsWhatTheUserOwns)
 {
     Story stored = feedStory("unkept", "Old", 100);
