@@ -101,7 +101,7 @@ OrderedJson randomValue(Random& random)
 {
     switch (random.below(6)) {
     case 0:  return nullptr;
-    case 1:  return random.chance(50);
+    case 1:  return random.percent(50);
     case 2:  return static_cast<std::int64_t>(random.next() >> random.below(64));
     case 3:  return std::string(random.below(8), 'q');
     case 4:  return OrderedJson::array();
@@ -161,10 +161,10 @@ std::string mutate(const std::string& base, Random& random)
                 if (node->is_string()) {
                     const std::size_t limit = limitOf(key);
                     std::string text = key == "url" ? "https://www.nasa.gov/" : "";
-                    const bool wide = random.chance(50);
+                    const bool wide = random.percent(50);
                     while (text.size() < limit - 1)
                         text += wide ? "\xC3\xA9" : "a";
-                    text.resize(limit + random.below(2) - (random.chance(30) ? 1 : 0));
+                    text.resize(limit + random.below(2) - (random.percent(30) ? 1 : 0));
                     *node = raw.mark("\"" + text + "\"");
                 }
                 break;
@@ -172,7 +172,7 @@ std::string mutate(const std::string& base, Random& random)
                 *node = raw.mark(random.pick(BROKEN_STRINGS));
                 break;
             case 7: {  // nesting far past any limit
-                const std::size_t depth = random.chance(2) ? 100000 : 1 + random.below(600);
+                const std::size_t depth = random.percent(2) ? 100000 : 1 + random.below(600);
                 *node = raw.mark(std::string(depth, '[') + std::string(depth, ']'));
                 break;
             }
@@ -183,7 +183,7 @@ std::string mutate(const std::string& base, Random& random)
             }
         }
     }
-    return raw.apply(document.dump(random.chance(50) ? 2 : -1));
+    return raw.apply(document.dump(random.percent(50) ? 2 : -1));
 }
 
 std::string damage(std::string text, Random& random)
@@ -226,7 +226,7 @@ std::string verdict(const std::string& text)
 
 TEST(RandomisedLibraryReader, RefusesWithAKnownReasonOrReadsBackByteIdentical)
 {
-    const std::uint64_t seed = randomisedSeed();
+    const std::uint64_t seed = seedFromEnvironment();
     Random random{seed};
     const std::string bases[] = {libraryText(richLibrary()), libraryText(seedWithBoard()), libraryText(Library{})};
     long long cases = 0, failures = 0;
@@ -245,11 +245,11 @@ TEST(RandomisedLibraryReader, RefusesWithAKnownReasonOrReadsBackByteIdentical)
         if (std::string_view(",{[\"").find(bases[0][length]) != std::string_view::npos)
             check(bases[0].substr(0, length), "truncated");
 
-    const int mutated = randomisedCases(20000);
+    const int mutated = static_cast<int>(casesFromEnvironment(20000));
     for (int i = 0; i < mutated; ++i) {
         const std::string& base = bases[random.below(std::size(bases))];
         const std::string text = mutate(base, random);
-        check(random.chance(20) ? damage(text, random) : text, "mutated");
+        check(random.percent(20) ? damage(text, random) : text, "mutated");
     }
     reportRandomised("library-reader", cases, failures, seed);
     EXPECT_EQ(failures, 0);

@@ -31,15 +31,15 @@ std::string invariantProblem(const Library& library)
 
 TEST(RandomisedBoard, EveryStepKeepsTheLibraryInvariants)
 {
-    const std::uint64_t seed = randomisedSeed();
+    const std::uint64_t seed = seedFromEnvironment();
     Random random{seed};
-    const int steps = randomisedCases(20000);
+    const int steps = static_cast<int>(casesFromEnvironment(20000));
     long long failures = 0;
     Library library = boardLibrary();
     Library snapshot = library;
     const auto anyId = [&]() -> std::string {
-        if (random.chance(5))
-            return random.chance(50) ? "0000000000000000" : "";
+        if (random.percent(5))
+            return random.percent(50) ? "0000000000000000" : "";
         return library.stories[random.below(library.stories.size())].id;
     };
     for (int step = 0; step < steps; ++step) {
@@ -70,7 +70,7 @@ TEST(RandomisedBoard, EveryStepKeepsTheLibraryInvariants)
         }
         default:  // many pinned cards at once, so links can pile up
             for (Story& story : library.stories)
-                if (!story.saved && random.chance(30))
+                if (!story.saved && random.percent(30))
                     togglePin(library, story);
             break;
         }
