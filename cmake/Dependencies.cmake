@@ -20,11 +20,14 @@ target_compile_definitions(nlohmann_json INTERFACE JSON_USE_IMPLICIT_CONVERSIONS
 # library for xmllite.dll at all). A function missing from a .def fails the link: add it there.
 function(kestrune_delay_import name)
     set(_def ${CMAKE_SOURCE_DIR}/cmake/${name}.def)
-    set(_lib ${CMAKE_BINARY_DIR}/deps/lib/lib${name}-delay.a)
+    set(_dir ${CMAKE_BINARY_DIR}/deps/lib)
+    set(_lib ${_dir}/lib${name}-delay.a)
+    # dlltool names its symbols after the output path: a bare file name keeps the build folder out.
+    file(MAKE_DIRECTORY ${_dir})
     add_custom_command(
         OUTPUT ${_lib}
-        COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/deps/lib
-        COMMAND ${CMAKE_DLLTOOL} --input-def ${_def} --output-delaylib ${_lib}
+        COMMAND ${CMAKE_DLLTOOL} --input-def ${_def} --output-delaylib lib${name}-delay.a
+        WORKING_DIRECTORY ${_dir}
         DEPENDS ${_def}
         COMMENT "Generating the delay-load import library of ${name}.dll")
     add_custom_target(${name}_delay_import DEPENDS ${_lib})

@@ -25,7 +25,10 @@ if(KESTRUNE_SOURCE_DATE_EPOCH)
     set(CMAKE_CXX_LINKER_LAUNCHER ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${KESTRUNE_SOURCE_DATE_EPOCH})
 endif()
 
-# A version change must rebuild the resource, which tracks no included header by itself.
-function(kestrune_version_resource target rc)
+# The shipped program: a version change must rebuild its resource, which tracks no included header
+# by itself, and a Release link drops the symbol table and the debug sections the static runtime
+# brings along (symbol names would carry build paths, and nothing at run time reads them).
+function(kestrune_release_program target rc)
     set_property(SOURCE ${rc} TARGET_DIRECTORY ${target} APPEND PROPERTY OBJECT_DEPENDS ${KESTRUNE_VERSION_HEADER})
+    target_link_options(${target} PRIVATE $<$<CONFIG:Release>:-s>)
 endfunction()
