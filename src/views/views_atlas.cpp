@@ -197,12 +197,12 @@ void paintAtlas(Canvas& canvas, AppState& app, const Library&)
 
     const TextStyle caption{.size = 12, .colour = app.palette.muted};
     drawText(canvas, std::wstring_view(UiText(UiStringKey::AtlasCaption)), {224, H - 105, W - 530, 52}, caption);
-    drawText(canvas, std::wstring_view(UiText(UiStringKey::ImageCredit)), {224, H - 53, W - 500, 18},
-             TextStyle{.size = 10, .colour = app.palette.muted});
-    drawText(canvas, atlasSizeLabel(app.requestedPlate, app.plateImage.hasBitmap(), app.atlasZoom),
-             {W - 300, H - 105, 276, 28}, TextStyle{.size = 15, .colour = app.palette.cobalt, .bold = true});
-    drawText(canvas, std::wstring_view(L"NASA SVS 31285"), {W - 300, H - 76, 276, 20},
-             TextStyle{.size = 11, .colour = app.palette.muted});
+    drawLabel(canvas, UiText(UiStringKey::ImageCredit), {224, H - 53, W - 500, 18},
+              TextStyle{.size = 10, .colour = app.palette.muted});
+    drawLabel(canvas, atlasSizeLabel(app.requestedPlate, app.plateImage.hasBitmap(), app.atlasZoom),
+              {W - 300, H - 105, 276, 28}, TextStyle{.size = 15, .colour = app.palette.cobalt, .bold = true});
+    drawLabel(canvas, L"NASA SVS 31285", {W - 300, H - 76, 276, 20},
+              TextStyle{.size = 11, .colour = app.palette.muted});
 }
 
 // ---------------------------------------------------------------------------------------------
