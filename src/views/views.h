@@ -268,6 +268,11 @@ struct AtlasView {
 AtlasView atlasZoomedAbout(const AtlasView& view, double factor, double ax, double ay);
 // The whole image visible and centred in a view of vw x vh dip (zoom not clamped).
 AtlasView atlasFitted(double vw, double vh, double imageWidth, double imageHeight);
+// What the atlas says of its plates: the published images are credited as such; a build that
+// embeds the stand-ins it draws itself says that instead.
+bool atlasPlatesAreStandIns();
+const wchar_t* atlasHint();                      // the hint line under the atlas title
+const wchar_t* atlasCredit(std::int32_t plate);  // the credit line under the view
 // "14,575 × 8,441 px", followed by "  /  " and the truncated percentage when a plate is loaded.
 std::wstring atlasSizeLabel(std::int32_t plate, bool loaded, double zoom);
 // The preview rectangle (preview pixels) that covers the whole view, centred.

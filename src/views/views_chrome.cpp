@@ -31,6 +31,11 @@ void paintHeaderBand(Canvas& canvas, float W)
                                                144.0f));
 }
 
+const wchar_t* sectionHint(Section section)
+{
+    return section == Section::Atlas ? atlasHint() : UiText(static_cast<UiStringKey>(9 + static_cast<int>(section)));
+}
+
 void paintHeaderTexts(Canvas& canvas, const AppState& app)
 {
     const Palette& p = app.palette;
@@ -41,7 +46,7 @@ void paintHeaderTexts(Canvas& canvas, const AppState& app)
     drawLabel(canvas, UiText(static_cast<UiStringKey>(5 + section)), {224, 67, W - 460, 47},
               {.size = 32.0f, .colour = p.ink, .georgia = true});
     if (app.currentSection != Section::Preferences)
-        drawLabel(canvas, UiText(static_cast<UiStringKey>(9 + section)), {225, 119, W - 252, 22},
+        drawLabel(canvas, sectionHint(app.currentSection), {225, 119, W - 252, 22},
                   {.size = 13.0f, .colour = p.muted});
 }
 

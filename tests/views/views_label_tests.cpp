@@ -1,5 +1,6 @@
 // Labels that fit: every button label of the three languages in its laid-out rectangle at 96 and
-// 144 dpi, the fitting rule on chosen labels, and the painted ink of two German buttons.
+// 144 dpi, the fitting rule on chosen labels, the painted ink of two German buttons, and the
+// texts the atlas shows of its plates in this build.
 #include "views/views.h"
 
 #include "locale/locale.h"
@@ -265,4 +266,86 @@ TEST_F(Labels, GermanUndoShowsTwoWholeLinesAndZoomOutOneInsideTheButton)
         EXPECT_FALSE(inkInColumns(pixels, zoomWidth, zoomHeight, 0, inset));
         EXPECT_FALSE(inkInColumns(pixels, zoomWidth, zoomHeight, zoomWidth - inset, zoomWidth));
     }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Header lines of one line at the narrowest window
+
+TEST_F(Labels, HintAndCreditLinesFitOneLineAtTheSmallestWindow)
+{
+    const float W = 1110.0f, H = 790.0f;
+    for (UiLanguage language : LANGUAGES) {
+        currentUiLanguage = language;
+        ScreenBuffer buffer(8, 8);
+        Canvas canvas;
+        ASSERT_TRUE(beginCanvas(canvas, buffer.dc(), 1.0f, drawingKitOf(app)));
+        const struct {
+            const wchar_t* text;
+            DipRect rect;
+            float size;
+        } lines[] = {
+            {UiText(UiStringKey::HintDiscover), {225, 119, W - 252, 22}, 13.0f},
+            {UiText(UiStringKey::HintBoard), {225, 119, W - 252, 22}, 13.0f},
+            {atlasHint(), {225, 119, W - 252, 22}, 13.0f},
+            {atlasCredit(0), {224, H - 53, W - 500, 18}, 10.0f},
+            {atlasCredit(1), {224, H - 53, W - 500, 18}, 10.0f},
+        };
+        for (const auto& line : lines) {
+            SCOPED_TRACE(narrow(line.text));
+            const LabelLayout layout = fitLabel(canvas, line.text, line.rect, {.size = line.size});
+            EXPECT_TRUE(layout.fits);
+            EXPECT_EQ(layout.text, line.text);
+            EXPECT_FLOAT_EQ(layout.size, line.size);
+        }
+        endCanvas(canvas);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// What the atlas says of its plates
+
+TEST(AtlasTexts, NameTheStandInsAsSuchAndTheAgenciesOnlyForThePublishedPlates)
+{
+    const struct {
+        UiLanguage language;
+        const wchar_t* standInHint;
+        const wchar_t* standIn0;
+        const wchar_t* standIn1;
+    } rows[] = {
+        {UiLanguage::English,
+         L"Generated stand-in plates of the published images. Scroll to zoom; drag to explore. Available offline.",
+         L"Generated stand-in of Cosmic Cliffs", L"Generated stand-in of the NIRCam + MIRI panorama"},
+        {UiLanguage::Spanish,
+         L"Recreaciones generadas de las im\u00e1genes publicadas. Rueda: zoom. Arrastra para explorar. "
+         L"Sin conexi\u00f3n.",
+         L"Recreaci\u00f3n generada de Acantilados c\u00f3smicos",
+         L"Recreaci\u00f3n generada del panorama NIRCam + MIRI"},
+        {UiLanguage::German,
+         L"Generierte Platzhalter der ver\u00f6ffentlichten Bilder. Mausrad: Zoom. Ziehen: Bewegen. Auch offline.",
+         L"Generierter Platzhalter f\u00fcr Kosmische Klippen",
+         L"Generierter Platzhalter f\u00fcr das Panorama NIRCam + MIRI"},
+    };
+#ifdef KESTRUNE_EXPECT_STAND_IN_PLATES
+    EXPECT_TRUE(atlasPlatesAreStandIns()) << "the build embeds the drawn plates";
+#else
+    EXPECT_FALSE(atlasPlatesAreStandIns()) << "the build embeds the published plates";
+#endif
+    for (const auto& row : rows) {
+        currentUiLanguage = row.language;
+        SCOPED_TRACE(static_cast<int>(row.language));
+        if (atlasPlatesAreStandIns()) {
+            EXPECT_STREQ(atlasHint(), row.standInHint);
+            EXPECT_STREQ(atlasCredit(0), row.standIn0);
+            EXPECT_STREQ(atlasCredit(1), row.standIn1);
+            for (const std::wstring_view shown : {atlasHint(), atlasCredit(0), atlasCredit(1)}) {
+                EXPECT_EQ(shown.find(L"NASA"), std::wstring_view::npos);
+                EXPECT_EQ(shown.find(L"STScI"), std::wstring_view::npos);
+            }
+        } else {
+            EXPECT_STREQ(atlasHint(), uiTextIn(UiStringKey::HintAtlas, row.language));
+            EXPECT_STREQ(atlasCredit(0), uiTextIn(UiStringKey::ImageCredit, row.language));
+            EXPECT_STREQ(atlasCredit(1), uiTextIn(UiStringKey::ImageCredit, row.language));
+        }
+    }
+    currentUiLanguage = UiLanguage::English;
 }
