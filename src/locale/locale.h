@@ -19,7 +19,7 @@ UiLanguage detectUiLanguage();
 UiLanguage uiLanguageFromTag(std::wstring_view tag);
 
 // ---------------------------------------------------------------------------------------------
-// String table: 100 keys by 3 languages; the key number is the row, fixed for good.
+// String table: 103 keys by 3 languages; the key number is the row, fixed for good.
 
 enum class UiStringKey : std::int32_t {
     SectionDiscover = 0,
@@ -122,9 +122,13 @@ enum class UiStringKey : std::int32_t {
     CancelRestore = 97,
     RetryImage = 98,
     LibraryRecovered = 99,
+    // The atlas of a build whose plates are drawn stand-ins says so instead of rows 11 and 88.
+    HintAtlasStandIn = 100,
+    ImageCreditStandIn0 = 101,
+    ImageCreditStandIn1 = 102,
 };
 
-inline constexpr int UI_STRING_COUNT = 100;
+inline constexpr int UI_STRING_COUNT = 103;
 inline constexpr int UI_LANGUAGE_COUNT = 3;
 
 // Entry 3 * key + language, NUL-terminated, in static storage.

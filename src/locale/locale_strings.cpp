@@ -463,6 +463,21 @@ const wchar_t* const UI_STRINGS[UI_STRING_COUNT * UI_LANGUAGE_COUNT] = {
     L"Library recovered after an interrupted save.",
     L"Biblioteca recuperada tras un guardado interrumpido.",
     L"Bibliothek nach unterbrochenem Speichern wiederhergestellt.",
+    // 100 HintAtlasStandIn
+    L"Generated stand-in plates of the published images. Scroll to zoom; drag to explore. Available "
+    L"offline.",
+    L"Recreaciones generadas de las imágenes publicadas. Rueda: zoom. Arrastra para explorar. Sin "
+    L"conexión.",
+    L"Generierte Platzhalter der veröffentlichten Bilder. Mausrad: Zoom. Ziehen: Bewegen. Auch "
+    L"offline.",
+    // 101 ImageCreditStandIn0
+    L"Generated stand-in of Cosmic Cliffs",
+    L"Recreación generada de Acantilados cósmicos",
+    L"Generierter Platzhalter für Kosmische Klippen",
+    // 102 ImageCreditStandIn1
+    L"Generated stand-in of the NIRCam + MIRI panorama",
+    L"Recreación generada del panorama NIRCam + MIRI",
+    L"Generierter Platzhalter für das Panorama NIRCam + MIRI",
 };
 
 #undef NASA_FEED_ENDPOINT

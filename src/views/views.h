@@ -49,6 +49,33 @@ void drawText(Canvas& canvas, std::wstring_view text, const DipRect& rect, const
 // The same text from UTF-8 (library texts are valid UTF-8 by the library's invariants).
 void drawText(Canvas& canvas, std::string_view utf8, const DipRect& rect, const TextStyle& style);
 
+// Labels (buttons, headings, captions of one or two lines) fit their rectangle as a whole: one line
+// at the style's size when it fits, else two lines broken at a space, else the same at sizes 0.5 px
+// smaller down to labelFloorSize. A word is never broken and no line is cut. Two lines may be asked
+// to leave `twoLineRoom` dip free above and below them, so they do not crowd a button's edges.
+struct LabelLayout {
+    std::wstring text;   // the label, with a line feed where it breaks
+    float size = 0.0f;   // the font size it is drawn at
+    bool fits = false;   // false: not even the smallest size holds it, and it is drawn trimmed
+};
+
+// What GDI+ makes of a text laid out in a rectangle as a label is laid out (no wrapping).
+struct TextMeasure {
+    float width = 0.0f;
+    float height = 0.0f;
+    int codepointsFitted = 0;
+    int linesFilled = 0;
+    int status = 0;
+};
+
+float labelFloorSize(float size);
+LabelLayout fitLabel(Canvas& canvas, std::wstring_view text, const DipRect& rect, const TextStyle& style,
+                     float twoLineRoom = 0.0f);
+TextMeasure measureLabel(Canvas& canvas, std::wstring_view text, const DipRect& rect, const TextStyle& style);
+// Fits, then draws with the style's colour and alignment; returns the layout drawn.
+LabelLayout drawLabel(Canvas& canvas, std::wstring_view text, const DipRect& rect, const TextStyle& style,
+                      float twoLineRoom = 0.0f);
+
 // Starts a canvas on a device context with the program's smoothing, text hint and dpi transform;
 // dip (0, 0) lands on device pixel (originX, originY).
 bool beginCanvas(Canvas& canvas, HDC dc, float dpiScale, DrawingKit* kit, float originX = 0.0f, float originY = 0.0f);
@@ -82,6 +109,21 @@ struct ButtonLook {
 ButtonColours buttonColours(ControlId id, const ButtonLook& look, const Palette& palette);
 float buttonLabelSize(ControlId id, Section section);
 DipRect buttonLabelRect(float w, float h, std::wstring_view label);
+TextStyle buttonLabelStyle(ControlId id, Section section, std::uint32_t colour);
+inline constexpr float BUTTON_TWO_LINE_ROOM = 3.0f;  // free above and below a two-line button label
+
+// One owner-drawn button as it is painted, w x h dip.
+struct ButtonFace {
+    ControlId id = 0;
+    Section section = Section::Discover;
+    float width = 0.0f;
+    float height = 0.0f;
+    std::wstring_view label;
+    ButtonColours colours;
+    bool focused = false;
+};
+// Paper, the rounded face and the fitted label; returns the label's layout.
+LabelLayout paintButton(Canvas& canvas, const ButtonFace& face, const Palette& palette);
 // Where the status text goes: the right end is left to "Retry save" while changes are unsaved.
 DipRect statusTextRect(float width, float height, bool unsavedChanges);
 std::wstring connectionsLine(std::size_t links);  // "3 connections"
@@ -226,6 +268,11 @@ struct AtlasView {
 AtlasView atlasZoomedAbout(const AtlasView& view, double factor, double ax, double ay);
 // The whole image visible and centred in a view of vw x vh dip (zoom not clamped).
 AtlasView atlasFitted(double vw, double vh, double imageWidth, double imageHeight);
+// What the atlas says of its plates: the published images are credited as such; a build that
+// embeds the stand-ins it draws itself says that instead.
+bool atlasPlatesAreStandIns();
+const wchar_t* atlasHint();                      // the hint line under the atlas title
+const wchar_t* atlasCredit(std::int32_t plate);  // the credit line under the view
 // "14,575 × 8,441 px", followed by "  /  " and the truncated percentage when a plate is loaded.
 std::wstring atlasSizeLabel(std::int32_t plate, bool loaded, double zoom);
 // The preview rectangle (preview pixels) that covers the whole view, centred.

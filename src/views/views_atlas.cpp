@@ -36,6 +36,37 @@ AtlasView atlasFitted(double vw, double vh, double imageWidth, double imageHeigh
     return out;
 }
 
+// ---------------------------------------------------------------------------------------------
+// What the atlas says of its plates
+
+namespace {
+
+// Set by the build when it embeds the plates it draws itself rather than the published ones.
+#ifdef KESTRUNE_STAND_IN_PLATES
+constexpr bool STAND_IN_PLATES = true;
+#else
+constexpr bool STAND_IN_PLATES = false;
+#endif
+
+}  // namespace
+
+bool atlasPlatesAreStandIns()
+{
+    return STAND_IN_PLATES;
+}
+
+const wchar_t* atlasHint()
+{
+    return UiText(STAND_IN_PLATES ? UiStringKey::HintAtlasStandIn : UiStringKey::HintAtlas);
+}
+
+const wchar_t* atlasCredit(std::int32_t plate)
+{
+    if (!STAND_IN_PLATES)
+        return UiText(UiStringKey::ImageCredit);
+    return UiText(plate == 1 ? UiStringKey::ImageCreditStandIn1 : UiStringKey::ImageCreditStandIn0);
+}
+
 std::wstring atlasSizeLabel(std::int32_t plate, bool loaded, double zoom)
 {
     std::wstring label = plate == 1 ? L"11,264 \u00D7 3,904 px" : L"14,575 \u00D7 8,441 px";
@@ -197,12 +228,12 @@ void paintAtlas(Canvas& canvas, AppState& app, const Library&)
 
     const TextStyle caption{.size = 12, .colour = app.palette.muted};
     drawText(canvas, std::wstring_view(UiText(UiStringKey::AtlasCaption)), {224, H - 105, W - 530, 52}, caption);
-    drawText(canvas, std::wstring_view(UiText(UiStringKey::ImageCredit)), {224, H - 53, W - 500, 18},
-             TextStyle{.size = 10, .colour = app.palette.muted});
-    drawText(canvas, atlasSizeLabel(app.requestedPlate, app.plateImage.hasBitmap(), app.atlasZoom),
-             {W - 300, H - 105, 276, 28}, TextStyle{.size = 15, .colour = app.palette.cobalt, .bold = true});
-    drawText(canvas, std::wstring_view(L"NASA SVS 31285"), {W - 300, H - 76, 276, 20},
-             TextStyle{.size = 11, .colour = app.palette.muted});
+    drawLabel(canvas, atlasCredit(app.requestedPlate), {224, H - 53, W - 500, 18},
+              TextStyle{.size = 10, .colour = app.palette.muted});
+    drawLabel(canvas, atlasSizeLabel(app.requestedPlate, app.plateImage.hasBitmap(), app.atlasZoom),
+              {W - 300, H - 105, 276, 28}, TextStyle{.size = 15, .colour = app.palette.cobalt, .bold = true});
+    drawLabel(canvas, L"NASA SVS 31285", {W - 300, H - 76, 276, 20},
+              TextStyle{.size = 11, .colour = app.palette.muted});
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -111,7 +111,7 @@ std::wstring_view linkLabel(std::int32_t kind)
 void paintPill(Canvas& canvas, const Palette& p, std::wstring_view label, float x, float y)
 {
     fillRoundedRect(canvas, {x, y, PILL_WIDTH, PILL_HEIGHT}, 6, p.card, p.line);
-    drawText(canvas, label, {x, y, PILL_WIDTH, PILL_HEIGHT}, {.size = 10.0f, .colour = p.cobalt, .centred = true});
+    drawLabel(canvas, label, {x, y, PILL_WIDTH, PILL_HEIGHT}, {.size = 10.0f, .colour = p.cobalt, .centred = true});
 }
 
 // Shadow, card and border: the same for every card of one zoom.

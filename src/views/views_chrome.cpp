@@ -31,6 +31,11 @@ void paintHeaderBand(Canvas& canvas, float W)
                                                144.0f));
 }
 
+const wchar_t* sectionHint(Section section)
+{
+    return section == Section::Atlas ? atlasHint() : UiText(static_cast<UiStringKey>(9 + static_cast<int>(section)));
+}
+
 void paintHeaderTexts(Canvas& canvas, const AppState& app)
 {
     const Palette& p = app.palette;
@@ -38,11 +43,11 @@ void paintHeaderTexts(Canvas& canvas, const AppState& app)
     const int section = static_cast<int>(app.currentSection);
     drawText(canvas, std::wstring_view(L"FIELD STATION   /   01"), {225, 22, 400, 18},
              {.size = 10.5f, .colour = p.muted, .bold = true});
-    drawText(canvas, std::wstring_view(UiText(static_cast<UiStringKey>(5 + section))), {224, 67, W - 460, 47},
-             {.size = 32.0f, .colour = p.ink, .georgia = true});
+    drawLabel(canvas, UiText(static_cast<UiStringKey>(5 + section)), {224, 67, W - 460, 47},
+              {.size = 32.0f, .colour = p.ink, .georgia = true});
     if (app.currentSection != Section::Preferences)
-        drawText(canvas, std::wstring_view(UiText(static_cast<UiStringKey>(9 + section))), {225, 119, W - 252, 22},
-                 {.size = 13.0f, .colour = p.muted});
+        drawLabel(canvas, sectionHint(app.currentSection), {225, 119, W - 252, 22},
+                  {.size = 13.0f, .colour = p.muted});
 }
 
 void paintRouteMark(Canvas& canvas, const Palette& p)
@@ -64,16 +69,15 @@ void paintSidebar(Canvas& canvas, const AppState& app, const Library& library)
     drawLine(canvas, p.line, 1.0f, SIDEBAR_WIDTH, 57, SIDEBAR_WIDTH, H - 40);
     paintRouteMark(canvas, p);
     drawText(canvas, std::wstring_view(L"KESTRUNE"), {24, 24, 165, 27}, {.size = 21.0f, .colour = p.cobalt, .bold = true});
-    drawText(canvas, std::wstring_view(UiText(UiStringKey::Tagline)), {25, 126, 157, 39}, {.size = 12.0f, .colour = p.muted});
+    drawLabel(canvas, UiText(UiStringKey::Tagline), {25, 126, 157, 39}, {.size = 12.0f, .colour = p.muted});
 
     const auto pinned = std::count_if(library.stories.begin(), library.stories.end(),
                                       [](const Story& story) { return story.saved; });
     drawText(canvas, std::wstring_view(std::to_wstring(pinned)), {26, H - 215, 145, 54},
              {.size = 43.0f, .colour = p.cobalt, .georgia = true});
-    drawText(canvas, std::wstring_view(UiText(UiStringKey::SectionBoard)), {27, H - 157, 155, 26},
-             {.size = 13.0f, .colour = p.muted});
-    drawText(canvas, std::wstring_view(connectionsLine(library.links.size())), {27, H - 131, 160, 26},
-             {.size = 12.0f, .colour = p.muted});
+    drawLabel(canvas, UiText(UiStringKey::SectionBoard), {27, H - 157, 155, 26}, {.size = 13.0f, .colour = p.muted});
+    drawLabel(canvas, connectionsLine(library.links.size()), {27, H - 131, 160, 26},
+              {.size = 12.0f, .colour = p.muted});
     drawText(canvas, std::wstring_view(formatLocalDateTime(currentUnixSeconds(), false)), {26, H - 93, 160, 27},
              {.size = 21.0f, .colour = p.ink});
     drawText(canvas, std::wstring_view(formatUtcOffset()), {27, H - 65, 160, 20}, {.size = 11.0f, .colour = p.muted});
@@ -154,6 +158,11 @@ float buttonLabelSize(ControlId id, Section section)
     return id == ID_CLOSE && section != Section::Preferences ? 17.0f : 13.5f;
 }
 
+TextStyle buttonLabelStyle(ControlId id, Section section, std::uint32_t colour)
+{
+    return {.size = buttonLabelSize(id, section), .colour = colour, .bold = true, .centred = true};
+}
+
 // ---------------------------------------------------------------------------------------------
 // Painting
 
@@ -192,6 +201,15 @@ void paintWindow(HDC dc, AppState& app, const Library& library)
     SelectObject(memory.get(), previous);
 }
 
+LabelLayout paintButton(Canvas& canvas, const ButtonFace& face, const Palette& palette)
+{
+    const float w = face.width, h = face.height;
+    fillRect(canvas, {0, 0, w, h}, palette.paper);
+    fillRoundedRect(canvas, {1, 1, w - 2, h - 2}, 7.0f, face.colours.fill, face.focused ? palette.cobalt : 0u);
+    return drawLabel(canvas, face.label, buttonLabelRect(w, h, face.label),
+                     buttonLabelStyle(face.id, face.section, face.colours.text), BUTTON_TWO_LINE_ROOM);
+}
+
 void drawOwnerButton(const DRAWITEMSTRUCT& item, AppState& app)
 {
     const int width = item.rcItem.right - item.rcItem.left;
@@ -217,14 +235,17 @@ void drawOwnerButton(const DRAWITEMSTRUCT& item, AppState& app)
 
     Canvas canvas;
     if (beginCanvas(canvas, memory.get(), app.dpiScale, drawingKitOf(app))) {
-        const float w = static_cast<float>(width) / app.dpiScale, h = static_cast<float>(height) / app.dpiScale;
-        fillRect(canvas, {0, 0, w, h}, app.palette.paper);
-        fillRoundedRect(canvas, {1, 1, w - 2, h - 2}, 7.0f, colours.fill, focused ? app.palette.cobalt : 0u);
         std::array<wchar_t, 400> label{};
         const int length = GetWindowTextW(item.hwndItem, label.data(), static_cast<int>(label.size()));
-        const std::wstring_view text(label.data(), static_cast<std::size_t>(std::max(0, length)));
-        drawText(canvas, text, buttonLabelRect(w, h, text),
-                 {.size = buttonLabelSize(id, app.currentSection), .colour = colours.text, .bold = true, .centred = true});
+        paintButton(canvas,
+                    {.id = id,
+                     .section = app.currentSection,
+                     .width = static_cast<float>(width) / app.dpiScale,
+                     .height = static_cast<float>(height) / app.dpiScale,
+                     .label = std::wstring_view(label.data(), static_cast<std::size_t>(std::max(0, length))),
+                     .colours = colours,
+                     .focused = focused},
+                    app.palette);
     }
     endCanvas(canvas);
 

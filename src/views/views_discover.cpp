@@ -149,8 +149,8 @@ void paintStoryPanel(Canvas& canvas, const AppState& app, const Library& library
              {.size = 21.0f, .colour = p.ink, .bold = true});
     drawText(canvas, std::wstring_view(dateLine(*story)), {x0 + 18, 304, P - 36, 17}, {.size = 10.5f, .colour = p.muted});
     drawLine(canvas, p.line, 1.0f, x0 + 18, H - 264, W - 42, H - 264);
-    drawText(canvas, std::wstring_view(UiText(UiStringKey::YourObservation)), {x0 + 20, H - 253, P - 40, 20},
-             {.size = 10.5f, .colour = p.cobalt, .bold = true});
+    drawLabel(canvas, UiText(UiStringKey::YourObservation), {x0 + 20, H - 253, P - 40, 20},
+              {.size = 10.5f, .colour = p.cobalt, .bold = true});
     fillRoundedRect(canvas, {x0 + 12, H - 230, P - 24, 94}, 5, p.card, p.line);
 }
 

@@ -10,6 +10,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <string>
 #include <tuple>
 
 namespace views_detail {
@@ -128,6 +129,8 @@ struct BoardPicturesRelease {
     void operator()(BoardPictures* pictures) const noexcept;
 };
 
+using LabelKey = std::tuple<std::wstring, int, int, int, int, int, bool, bool>;
+
 struct DrawingKit {
     // A family that could not be found stays null and keeps its status, so every text in that
     // family records the same failure as creating it per call would.
@@ -138,5 +141,9 @@ struct DrawingKit {
     std::map<std::tuple<int, bool, bool>, views_detail::FontPtr> fonts;  // (size in 1/100 px, bold, georgia)
     views_detail::FormatPtr leftFormat;
     views_detail::FormatPtr centredFormat;
+    views_detail::FormatPtr leftLabelFormat;
+    views_detail::FormatPtr centredLabelFormat;
+    // Fitted labels by (text; width, height, size, scale and two-line room in 1/100; bold, georgia).
+    std::map<LabelKey, LabelLayout> labels;
     std::unique_ptr<BoardPictures, BoardPicturesRelease> board;
 };

@@ -2,7 +2,10 @@
 // wrapped text through the GDI+ flat API, with fonts and formats cached between paints.
 #include "views/views_internal.h"
 
+#include <algorithm>
 #include <cmath>
+#include <string>
+#include <vector>
 
 using namespace views_detail;
 using Gdiplus::GpStatus;
@@ -72,6 +75,16 @@ FormatPtr createFormat(bool centred, int& status)
     return owner;
 }
 
+// Labels never wrap on their own: a line feed, put only where a space was, is their one break.
+FormatPtr createLabelFormat(bool centred, int& status)
+{
+    FormatPtr format = createFormat(centred, status);
+    if (format && status == Gdiplus::Ok)
+        status = gp::GdipSetStringFormatFlags(format.get(),
+                                              Gdiplus::StringFormatFlagsLineLimit | Gdiplus::StringFormatFlagsNoWrap);
+    return format;
+}
+
 GpFontFamily* cachedFamily(Canvas& canvas, bool georgia)
 {
     DrawingKit& kit = *canvas.kit;
@@ -109,6 +122,50 @@ GpStringFormat* cachedFormat(Canvas& canvas, bool centred)
         recordStatus(canvas, status);
     }
     return format.get();
+}
+
+GpStringFormat* cachedLabelFormat(Canvas& canvas, bool centred)
+{
+    FormatPtr& format = centred ? canvas.kit->centredLabelFormat : canvas.kit->leftLabelFormat;
+    if (!format) {
+        int status = 0;
+        format = createLabelFormat(centred, status);
+        recordStatus(canvas, status);
+    }
+    return format.get();
+}
+
+// A font and a format for one text: from the kit, or made for this call alone without one.
+struct TextObjects {
+    GpFont* font = nullptr;
+    GpStringFormat* format = nullptr;
+    FamilyPtr ownFamily;
+    FontPtr ownFont;
+    FormatPtr ownFormat;
+
+    explicit operator bool() const noexcept { return font && format; }
+};
+
+TextObjects textObjects(Canvas& canvas, const TextStyle& style, bool label)
+{
+    TextObjects objects;
+    if (canvas.kit) {
+        objects.font = cachedFont(canvas, style);
+        objects.format = label ? cachedLabelFormat(canvas, style.centred) : cachedFormat(canvas, style.centred);
+        return objects;
+    }
+    int status = 0;
+    objects.ownFamily = createFamily(style.georgia, status);
+    recordStatus(canvas, status);
+    if (!objects.ownFamily)
+        return objects;
+    objects.ownFont = createFont(objects.ownFamily.get(), style.size, style.bold, status);
+    recordStatus(canvas, status);
+    objects.ownFormat = label ? createLabelFormat(style.centred, status) : createFormat(style.centred, status);
+    recordStatus(canvas, status);
+    objects.font = objects.ownFont.get();
+    objects.format = objects.ownFormat.get();
+    return objects;
 }
 
 void drawString(Canvas& canvas, std::wstring_view text, const DipRect& rect, GpFont* font,
@@ -233,24 +290,8 @@ void drawText(Canvas& canvas, std::wstring_view text, const DipRect& rect, const
 {
     if (!canvas.graphics || text.empty())
         return;
-    if (canvas.kit) {
-        GpFont* font = cachedFont(canvas, style);
-        GpStringFormat* format = cachedFormat(canvas, style.centred);
-        if (font && format)
-            drawString(canvas, text, rect, font, format, style.colour);
-        return;
-    }
-    int status = 0;
-    FamilyPtr family = createFamily(style.georgia, status);
-    recordStatus(canvas, status);
-    if (!family)
-        return;
-    FontPtr font = createFont(family.get(), style.size, style.bold, status);
-    recordStatus(canvas, status);
-    FormatPtr format = createFormat(style.centred, status);
-    recordStatus(canvas, status);
-    if (font && format)
-        drawString(canvas, text, rect, font.get(), format.get(), style.colour);
+    if (const TextObjects objects = textObjects(canvas, style, false))
+        drawString(canvas, text, rect, objects.font, objects.format, style.colour);
 }
 
 void drawText(Canvas& canvas, std::string_view utf8, const DipRect& rect, const TextStyle& style)
@@ -260,4 +301,164 @@ void drawText(Canvas& canvas, std::string_view utf8, const DipRect& rect, const 
     } catch (const Failure&) {
         // Library texts are valid UTF-8; a text that is not is left undrawn.
     }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Labels
+
+namespace {
+
+constexpr float LABEL_STEP = 0.5f;
+constexpr float UNBOUNDED = 100000.0f;
+constexpr std::size_t LABEL_CACHE_LIMIT = 512;
+
+// Where a label may break: a single space between two words. A run of spaces joins a number or a
+// marker to its words ("01   Discover", "●  Notify ...") and is kept whole.
+std::vector<std::size_t> breakPoints(std::wstring_view text)
+{
+    std::vector<std::size_t> points;
+    for (std::size_t i = 1; i + 1 < text.size(); ++i)
+        if (text[i] == L' ' && text[i - 1] != L' ' && text[i + 1] != L' ')
+            points.push_back(i);
+    return points;
+}
+
+TextMeasure measureWith(Canvas& canvas, std::wstring_view text, const DipRect& rect, const TextObjects& objects)
+{
+    TextMeasure measure;
+    Gdiplus::RectF box;
+    const Gdiplus::RectF layout(rect.left, rect.top, rect.width, rect.height);
+    INT fitted = 0, lines = 0;
+    measure.status = gp::GdipMeasureString(canvas.graphics, text.data(), static_cast<INT>(text.size()), objects.font,
+                                           &layout, objects.format, &box, &fitted, &lines);
+    recordStatus(canvas, measure.status);
+    measure.width = box.Width;
+    measure.height = box.Height;
+    measure.codepointsFitted = fitted;
+    measure.linesFilled = lines;
+    return measure;
+}
+
+// Measures candidate forms of one label without bounds; `failed` remembers any GDI+ failure, after
+// which the result is not kept.
+struct LabelMeasurer {
+    Canvas& canvas;
+    bool failed = false;
+
+    bool fits(std::wstring_view text, const DipRect& rect, const TextObjects& objects, float& width)
+    {
+        const TextMeasure natural = measureWith(canvas, text, {0, 0, UNBOUNDED, UNBOUNDED}, objects);
+        failed = failed || natural.status != Gdiplus::Ok;
+        width = natural.width;
+        if (natural.status != Gdiplus::Ok || natural.width > rect.width || natural.height > rect.height)
+            return false;
+        // Whole lines are placed on device pixels, so a block that measures just inside the
+        // rectangle can still lose its last line there: laid out in place, every line must show.
+        const TextMeasure placed = measureWith(canvas, text, {0, 0, rect.width, rect.height}, objects);
+        failed = failed || placed.status != Gdiplus::Ok;
+        const auto lines = 1 + std::count(text.begin(), text.end(), L'\n');
+        return placed.status == Gdiplus::Ok && placed.codepointsFitted == static_cast<int>(text.size())
+               && placed.linesFilled == lines;
+    }
+};
+
+LabelLayout fitWithRoom(LabelMeasurer& measurer, std::wstring_view text, const DipRect& rect, const TextStyle& style,
+                        float twoLineRoom)
+{
+    Canvas& canvas = measurer.canvas;
+    const DipRect twoLines{rect.left, rect.top + twoLineRoom, rect.width, rect.height - 2.0f * twoLineRoom};
+    const std::vector<std::size_t> breaks = breakPoints(text);
+    const float floor = labelFloorSize(style.size);
+    LabelLayout layout{std::wstring(text), floor, false};
+    for (float size = style.size; size >= floor - 0.001f && !layout.fits; size -= LABEL_STEP) {
+        TextStyle sized = style;
+        sized.size = size;
+        const TextObjects objects = textObjects(canvas, sized, true);
+        if (!objects) {
+            measurer.failed = true;
+            return {std::wstring(text), style.size, false};
+        }
+        float width = 0.0f;
+        if (measurer.fits(text, rect, objects, width)) {
+            layout = {std::wstring(text), size, true};
+            break;
+        }
+        // Of the two-line forms that fit, the most even one.
+        float bestWidth = UNBOUNDED;
+        for (std::size_t at : breaks) {
+            std::wstring split(text);
+            split[at] = L'\n';
+            if (measurer.fits(split, twoLines, objects, width) && width < bestWidth) {
+                layout = {std::move(split), size, true};
+                bestWidth = width;
+            }
+        }
+    }
+    return layout;
+}
+
+// The room above and below two lines is given up only when no size down to the floor leaves it.
+LabelLayout computeLabel(Canvas& canvas, std::wstring_view text, const DipRect& rect, const TextStyle& style,
+                         float twoLineRoom, bool& keep)
+{
+    LabelMeasurer measurer{canvas};
+    LabelLayout layout = fitWithRoom(measurer, text, rect, style, twoLineRoom);
+    if (!layout.fits && twoLineRoom > 0.0f && !measurer.failed)
+        layout = fitWithRoom(measurer, text, rect, style, 0.0f);
+    keep = !measurer.failed;
+    return layout;
+}
+
+}  // namespace
+
+float labelFloorSize(float size)
+{
+    return std::max(8.0f, std::round(size * 0.75f * 2.0f) / 2.0f);
+}
+
+TextMeasure measureLabel(Canvas& canvas, std::wstring_view text, const DipRect& rect, const TextStyle& style)
+{
+    if (!canvas.graphics || text.empty())
+        return {};
+    const TextObjects objects = textObjects(canvas, style, true);
+    if (!objects)
+        return {};
+    return measureWith(canvas, text, rect, objects);
+}
+
+LabelLayout fitLabel(Canvas& canvas, std::wstring_view text, const DipRect& rect, const TextStyle& style,
+                     float twoLineRoom)
+{
+    if (!canvas.graphics || text.empty())
+        return {std::wstring(text), style.size, text.empty()};
+    bool keep = false;
+    if (!canvas.kit)
+        return computeLabel(canvas, text, rect, style, twoLineRoom, keep);
+
+    auto& cache = canvas.kit->labels;
+    const auto hundredths = [](float v) { return static_cast<int>(std::lround(v * 100.0f)); };
+    LabelKey key{std::wstring(text), hundredths(rect.width), hundredths(rect.height), hundredths(style.size),
+                 hundredths(canvas.scale), hundredths(twoLineRoom), style.bold, style.georgia};
+    if (const auto found = cache.find(key); found != cache.end())
+        return found->second;
+    LabelLayout layout = computeLabel(canvas, text, rect, style, twoLineRoom, keep);
+    if (keep) {
+        if (cache.size() >= LABEL_CACHE_LIMIT)
+            cache.clear();
+        cache.emplace(std::move(key), layout);
+    }
+    return layout;
+}
+
+LabelLayout drawLabel(Canvas& canvas, std::wstring_view text, const DipRect& rect, const TextStyle& style,
+                      float twoLineRoom)
+{
+    LabelLayout layout = fitLabel(canvas, text, rect, style, twoLineRoom);
+    if (layout.text.empty())
+        return layout;
+    TextStyle sized = style;
+    sized.size = layout.size;
+    if (const TextObjects objects = textObjects(canvas, sized, true))
+        drawString(canvas, layout.text, rect, objects.font, objects.format, style.colour);
+    return layout;
 }

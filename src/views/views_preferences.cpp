@@ -74,21 +74,24 @@ void paintPreferences(Canvas& canvas, AppState& app, const Library& library)
     const auto text = [&](UiStringKey key, const DipRect& rect, const TextStyle& style) {
         drawText(canvas, std::wstring_view(UiText(key)), rect, style);
     };
+    const auto label = [&](UiStringKey key, const DipRect& rect, const TextStyle& style) {
+        drawLabel(canvas, UiText(key), rect, style);
+    };
 
-    text(UiStringKey::PrivacyTitle, p.privacyTitle, title);
+    label(UiStringKey::PrivacyTitle, p.privacyTitle, title);
     text(UiStringKey::PrivacyText, p.privacyText, {.size = 13.0f, .colour = palette.ink});
 
-    text(UiStringKey::LanguageTitle, p.languageTitle, title);
+    label(UiStringKey::LanguageTitle, p.languageTitle, title);
     text(UiStringKey::LanguageText, p.languageText, paragraph);
-    drawText(canvas, std::wstring_view(languageLine(uiLanguageName(), formatUtcOffset())), p.languageLine,
-             {.size = 13.0f, .colour = palette.cobalt, .bold = true});
+    drawLabel(canvas, languageLine(uiLanguageName(), formatUtcOffset()), p.languageLine,
+              {.size = 13.0f, .colour = palette.cobalt, .bold = true});
 
-    text(UiStringKey::DataTitle, p.dataTitle, title);
+    label(UiStringKey::DataTitle, p.dataTitle, title);
     text(UiStringKey::DataText, p.dataText, paragraph);
 
-    text(UiStringKey::SourcesTitle, p.sourcesTitle, title);
+    label(UiStringKey::SourcesTitle, p.sourcesTitle, title);
     text(UiStringKey::SourcesText, p.sourcesText, paragraph);
-    text(UiStringKey::LastSuccessfulCheck, p.lastCheckLabel, {.size = 11.0f, .colour = palette.muted});
-    drawText(canvas, std::wstring_view(lastCheckText(library.settings.lastCheck)), p.lastCheckValue,
-             {.size = 13.0f, .colour = palette.cobalt});
+    label(UiStringKey::LastSuccessfulCheck, p.lastCheckLabel, {.size = 11.0f, .colour = palette.muted});
+    drawLabel(canvas, lastCheckText(library.settings.lastCheck), p.lastCheckValue,
+              {.size = 13.0f, .colour = palette.cobalt});
 }

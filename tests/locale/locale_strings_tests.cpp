@@ -20,7 +20,7 @@ std::wstring describe(int entry)
 
 TEST(StringTable, EveryEntryIsNonEmptyAndPassesThePolicy)
 {
-    ASSERT_EQ(std::size(UI_STRINGS), 300u);
+    ASSERT_EQ(std::size(UI_STRINGS), 309u);
     for (int entry = 0; entry < std::ssize(UI_STRINGS); ++entry) {
         SCOPED_TRACE(testing::PrintToString(describe(entry)));
         ASSERT_NE(UI_STRINGS[entry], nullptr);
@@ -60,7 +60,7 @@ TEST(StringTable, UiTextInReadsEntryThreeTimesKeyPlusLanguage)
 
 TEST(StringTable, StrayKeyOrLanguageStaysInsideTheTable)
 {
-    EXPECT_STREQ(uiTextIn(static_cast<UiStringKey>(100), UiLanguage::English), L"");
+    EXPECT_STREQ(uiTextIn(static_cast<UiStringKey>(103), UiLanguage::English), L"");
     EXPECT_STREQ(uiTextIn(static_cast<UiStringKey>(-1), UiLanguage::German), L"");
     EXPECT_STREQ(uiTextIn(UiStringKey::Ready, static_cast<UiLanguage>(3)), L"Ready");
     EXPECT_STREQ(uiTextIn(UiStringKey::Ready, static_cast<UiLanguage>(-1)), L"Ready");
@@ -147,7 +147,27 @@ INSTANTIATE_TEST_SUITE_P(Rows, ExactText, testing::Values(
               L"otra vez para confirmar.",
               L"Vorherige Bibliothek laden? Die aktuelle wird zur Sicherung. Zum Best\u00e4tigen erneut "
               L"Wiederherstellen w\u00e4hlen."},
-    ExactCase{UiStringKey::RetryImage, L"Retry image", L"Reintentar imagen", L"Bild erneut laden"}));
+    ExactCase{UiStringKey::RetryImage, L"Retry image", L"Reintentar imagen", L"Bild erneut laden"},
+    // The atlas texts of the published plates, and the rows that replace them for drawn stand-ins.
+    ExactCase{UiStringKey::HintAtlas,
+              L"Original NASA plates. Scroll to zoom; drag to explore. Available offline.",
+              L"Im\u00e1genes originales de NASA. Rueda: zoom. Arrastra para explorar. Sin conexi\u00f3n.",
+              L"NASA-Originalbilder. Mausrad: Zoom. Ziehen: Bewegen. Auch offline."},
+    ExactCase{UiStringKey::ImageCredit, L"Image credit: NASA, ESA, CSA, STScI", L"Cr\u00e9dito: NASA, ESA, CSA, STScI",
+              L"Bildnachweis: NASA, ESA, CSA, STScI"},
+    ExactCase{UiStringKey::HintAtlasStandIn,
+              L"Generated stand-in plates of the published images. Scroll to zoom; drag to explore. Available "
+              L"offline.",
+              L"Recreaciones generadas de las im\u00e1genes publicadas. Rueda: zoom. Arrastra para explorar. "
+              L"Sin conexi\u00f3n.",
+              L"Generierte Platzhalter der ver\u00f6ffentlichten Bilder. Mausrad: Zoom. Ziehen: Bewegen. Auch "
+              L"offline."},
+    ExactCase{UiStringKey::ImageCreditStandIn0, L"Generated stand-in of Cosmic Cliffs",
+              L"Recreaci\u00f3n generada de Acantilados c\u00f3smicos",
+              L"Generierter Platzhalter f\u00fcr Kosmische Klippen"},
+    ExactCase{UiStringKey::ImageCreditStandIn1, L"Generated stand-in of the NIRCam + MIRI panorama",
+              L"Recreaci\u00f3n generada del panorama NIRCam + MIRI",
+              L"Generierter Platzhalter f\u00fcr das Panorama NIRCam + MIRI"}));
 
 struct ParagraphCase {
     UiStringKey key;
