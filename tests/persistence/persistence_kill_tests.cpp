@@ -88,8 +88,16 @@ TEST(KilledMidSave, EveryKillLeavesTheLastSaveOrTheOneInFlight)
         STARTUPINFOW startup = {};
         startup.cb = sizeof(startup);
         PROCESS_INFORMATION child = {};
-        ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                                   &child));
+        // Starting a process can fail for a moment while the system is busy (a fresh Wine prefix in CI):
+        // a few tries before it counts as a failure.
+        bool started = false;
+        for (int attempt = 0; attempt < 60 && !started; ++attempt) {
+            started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                                     &child) != FALSE;
+            if (!started)
+                Sleep(250);
+        }
+        ASSERT_TRUE(started) << "the save loop could not be started, error " << GetLastError();
         while (record->started < 0 && WaitForSingleObject(child.hProcess, 1) == WAIT_TIMEOUT) {
         }
         ASSERT_GE(record->started, 0) << "the save loop ended before its first save";
