@@ -129,6 +129,8 @@ std::string checkText(std::string_view text, std::size_t maxBytes);  // fails wi
 
 // Text for a Windows edit control: every LF not already preceded by CR becomes CR LF.
 std::wstring expandLineBreaks(std::wstring_view text);
+// The editors' CR LF back to the library's line feeds; a lone CR stays.
+std::wstring collapseLineBreaks(std::wstring_view text);
 
 // ---------------------------------------------------------------------------------------------
 // Source URL policy (any thread)

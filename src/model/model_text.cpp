@@ -90,3 +90,13 @@ std::wstring expandLineBreaks(std::wstring_view text)
     }
     return result;
 }
+
+std::wstring collapseLineBreaks(std::wstring_view text)
+{
+    std::wstring result;
+    result.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if (!(text[i] == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n'))
+            result.push_back(text[i]);
+    return result;
+}

@@ -73,6 +73,22 @@ bool saveLibrary(AppState& app, Library& library)
     return false;
 }
 
+namespace {
+
+// A note written elsewhere with CR LF shows the same in the editor; it is kept as it was.
+std::string collapsedNote(const Story& story)
+{
+    if (story.note.find('\r') == std::string::npos)
+        return story.note;
+    try {
+        return utf16ToUtf8(collapseLineBreaks(utf8ToUtf16(story.note)));
+    } catch (const Failure&) {
+        return story.note;
+    }
+}
+
+} // namespace
+
 bool commitNote(AppState& app, Library& library)
 {
     Story* story = findStory(library, app.selectedStoryId);
@@ -81,14 +97,16 @@ bool commitNote(AppState& app, Library& library)
     // was hidden to the tray must still be committed.
     if (!story || !editor || !hasVisibleStyle(editor))
         return true;
+    // The editor shows line feeds as CR LF; the limit and the comparison apply to the text as
+    // stored, so a note with paragraphs neither passes the limit by its CRs nor looks edited.
     std::string note;
     try {
-        note = checkText(utf16ToUtf8(windowText(editor)), NOTE_LIMIT);
+        note = checkText(utf16ToUtf8(collapseLineBreaks(windowText(editor))), NOTE_LIMIT);
     } catch (const Failure&) {
         setStatusKey(app, UiStringKey::TextNotSupported, true);
         return false;
     }
-    if (note != story->note) {
+    if (note != story->note && note != collapsedNote(*story)) {
         story->note = std::move(note);
         app.unsavedChanges = true;
         return saveLibrary(app, library);

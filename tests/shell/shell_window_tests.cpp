@@ -366,3 +366,31 @@ TEST_F(LiveWindow, TaskbarCreatedWhileTheIconStillExistsKeepsIt)
     SendMessageW(app().mainWindow, app().taskbarCreatedMessage, 0, 0);
     EXPECT_TRUE(app().trayIconAdded) << "a failed add of an existing icon is not a missing notification area";
 }
+
+TEST_F(LiveWindow, NoteWithParagraphsIsNeitherRefusedNorRewrittenWhenTheSelectionMoves)
+{
+    // Near the limit, the editor's CR LF would take the note past it.
+    Story& second = library().stories[1];
+    std::string nearLimit;
+    while (nearLimit.size() + 20 <= NOTE_LIMIT)
+        nearLimit += "paragraph of text.\n";
+    second.note = nearLimit;
+    library().stories[2].note = "one\r\ntwo";  // written by another tool
+    ASSERT_TRUE(saveLibrary(app(), library()));
+
+    selectStory(app(), library(), second.id);
+    selectStory(app(), library(), library().stories[2].id);
+    EXPECT_EQ(app().selectedStoryId, library().stories[2].id) << "the selection was refused";
+    EXPECT_NE(app().statusText, UiText(UiStringKey::TextNotSupported));
+    selectStory(app(), library(), library().stories[3].id);
+
+    EXPECT_FALSE(app().unsavedChanges);
+    const Library stored = readLibraryFile(app().libraryPath);
+    EXPECT_EQ(stored.stories[1].note, nearLimit);
+    EXPECT_EQ(stored.stories[2].note, "one\r\ntwo");
+
+    selectStory(app(), library(), second.id);
+    SetWindowTextW(control(ID_NOTE), L"edited\r\nnote");
+    ASSERT_TRUE(commitNote(app(), library()));
+    EXPECT_EQ(readLibraryFile(app().libraryPath).stories[1].note, "edited\nnote");
+}
