@@ -31,4 +31,7 @@ endif()
 function(kestrune_release_program target rc)
     set_property(SOURCE ${rc} TARGET_DIRECTORY ${target} APPEND PROPERTY OBJECT_DEPENDS ${KESTRUNE_VERSION_HEADER})
     target_link_options(${target} PRIVATE $<$<CONFIG:Release>:-s>)
+    # Sections aligned to whole pages in the file, so the loader can map the image rather than
+    # read it: the program carries hundreds of megabytes of plates that it touches only in the atlas.
+    target_link_options(${target} PRIVATE -Wl,--file-alignment=4096)
 endfunction()

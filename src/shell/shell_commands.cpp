@@ -168,8 +168,10 @@ void selectSection(AppState& app, Library& library, Section section)
         ReleaseCapture();
     if (section == Section::Atlas || app.plateDecodeRunning) {
         layoutControls(app, library);
-        if (section == Section::Atlas)
+        if (section == Section::Atlas) {
+            loadPreviewImages(app);
             startPlateDecode(app);
+        }
     } else {
         releasePlateImage(app);
         layoutControls(app, library);

@@ -80,7 +80,9 @@ void createChildControls(AppState& app)
     createControl(app, L"EDIT", WS_CHILD | WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL, ID_SEARCH);
     createControl(app, L"EDIT", readOnlyText, ID_STORY_TEXT);
     createControl(app, L"EDIT", WS_CHILD | WS_TABSTOP | ES_MULTILINE | WS_VSCROLL | ES_AUTOVSCROLL, ID_NOTE);
-    createControl(app, L"EDIT", readOnlyText, ID_LICENCES_TEXT, licencesText(app.instance).c_str());
+    // Filled when first shown: an edit wraps its whole text again on every font and size change,
+    // which for the long licence text costs more than the rest of the start.
+    createControl(app, L"EDIT", readOnlyText, ID_LICENCES_TEXT);
 
     if (HWND note = controlWindow(app, ID_NOTE))
         SendMessageW(note, EM_LIMITTEXT, 2400, 0);
@@ -208,6 +210,8 @@ void layoutControls(AppState& app, const Library& library)
         }
         if ((IsWindowEnabled(control) != FALSE) != placement.enabled)
             EnableWindow(control, placement.enabled ? TRUE : FALSE);
+        if (placement.id == ID_LICENCES_TEXT && GetWindowTextLengthW(control) == 0)
+            setWindowText(control, licencesText(app.instance));
         if (!hasVisibleStyle(control))
             ShowWindow(control, SW_SHOWNA);
         // The colours of a button follow the state (section, link mode, plate), not only its label.

@@ -132,8 +132,10 @@ void refreshTick(AppState& app, const Library& library)
 // The previews stay decoded for the whole run; they are small and shown at once under the veil.
 void loadPreviewImages(AppState& app)
 {
+    // Only the atlas shows them; a start that never opens it does not pay for them.
     for (std::size_t plate = 0; plate < app.previewImages.size(); ++plate)
-        app.previewImages[plate] = decodePlateResource(PREVIEW_RESOURCE_BASE + int(plate), false);
+        if (!app.previewImages[plate].hasBitmap())
+            app.previewImages[plate] = decodePlateResource(PREVIEW_RESOURCE_BASE + int(plate), false);
 }
 
 namespace {

@@ -292,7 +292,6 @@ int runApplication(HINSTANCE instance)
     if (Gdiplus::GdiplusStartup(&gdiplusToken, &gdiplusInput, nullptr) != Gdiplus::Ok)
         return EXIT_NO_GDIPLUS;
 
-    loadPreviewImages(app);
     app.appIcon = LoadIconW(instance, MAKEINTRESOURCEW(101));
     applyPalette(app, currentPalette());
     const INITCOMMONCONTROLSEX controlClasses{sizeof(INITCOMMONCONTROLSEX), ICC_STANDARD_CLASSES};
