@@ -237,9 +237,11 @@ struct ImageLevel {
     int height = 0;
     std::vector<std::uint32_t> pixels;
 };
-// levels[i] is the plate reduced 2^(i + 1) times in each direction.
+// levels[i] is the plate reduced 2^(i + 1) times in each direction. A full plate's own pixels,
+// 24-bit rows the bitmap is made over, live here too, so they go when the bitmap goes.
 struct ImageLevels {
     std::vector<ImageLevel> levels;
+    std::vector<std::uint8_t> full;
 };
 
 struct PlateDecodeOptions {
@@ -248,8 +250,10 @@ struct PlateDecodeOptions {
     bool failFullDecode = false;  // the forced decode fails as if its buffer could not be had
 };
 
-// An RCDATA resource as a GDI+ bitmap over a memory-stream copy; forced: every pixel decoded now.
-// Any failure gives an image without a bitmap.
+// An RCDATA resource as a GDI+ bitmap. Unforced (the previews): over a memory-stream copy, decoded
+// when first drawn. Forced (the full plates): every pixel decoded now by WIC into 24-bit rows the
+// bitmap is made over; a resource of this program is read from its file, so the compressed bytes
+// never join the working set. Any failure gives an image without a bitmap.
 DecodedImage decodePlateResource(int resourceId, bool force, const PlateDecodeOptions& options = {});
 DecodedImage decodeImageBytes(const void* bytes, std::size_t size, bool force, const PlateDecodeOptions& options = {});
 std::size_t imageLevelCount(const DecodedImage& image);

@@ -20,10 +20,11 @@ void DrawingKitRelease::operator()(DrawingKit* kit) const noexcept
 
 void DecodedImage::reset() noexcept
 {
-    levels.reset();
+    // The bitmap may be drawn from the levels' own rows: it goes first.
     if (bitmap)
         gp::GdipDisposeImage(bitmap);
     bitmap = nullptr;
+    levels.reset();
     if (stream)
         stream->Release();
     stream = nullptr;
