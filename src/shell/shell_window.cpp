@@ -53,7 +53,7 @@ LRESULT onPaint(Session& s, HWND window)
     PAINTSTRUCT paint{};
     HDC dc = BeginPaint(window, &paint);
     if (dc)
-        paintWindow(dc, s.app, s.library);
+        paintWindow(dc, s.app, s.library, paint.rcPaint);
     EndPaint(window, &paint);
     return 0;
 }

@@ -86,8 +86,11 @@ DrawingKit* drawingKitOf(AppState& app);  // creates the cache on first use
 // ---------------------------------------------------------------------------------------------
 // Frame and chrome
 
-// Paints the whole client area into an off-screen buffer and copies it in one BitBlt.
-void paintWindow(HDC dc, AppState& app, const Library& library);
+// Composes the frame in a kept buffer (the chrome drawn again only when what it shows changed, the
+// section's view every time) and copies the `dirty` part of it, in client pixels, to the window.
+void paintWindow(HDC dc, AppState& app, const Library& library, const RECT& dirty);
+// The same for a client area of width x height pixels, into any device context.
+void paintKeptFrame(HDC dc, AppState& app, const Library& library, int width, int height, const RECT& dirty);
 // Paints chrome and section into a canvas already bound to a buffer (the frame painter's core).
 void paintFrame(Canvas& canvas, AppState& app, const Library& library);
 void drawOwnerButton(const DRAWITEMSTRUCT& item, AppState& app);

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 
 using namespace views_detail;
 using Gdiplus::GpStatus;
@@ -177,28 +178,86 @@ void paintFrame(Canvas& canvas, AppState& app, const Library& library)
     paintStatusLine(canvas, app);
 }
 
-void paintWindow(HDC dc, AppState& app, const Library& library)
+namespace {
+
+ChromeKey chromeKeyOf(const AppState& app, const Library& library, int width, int height)
+{
+    return ChromeKey{.width = width,
+                     .height = height,
+                     .scale = app.dpiScale,
+                     .section = app.currentSection,
+                     .language = static_cast<int>(currentUiLanguage),
+                     .palette = app.palette,
+                     .pinned = std::count_if(library.stories.begin(), library.stories.end(),
+                                             [](const Story& story) { return story.saved; }),
+                     .links = library.links.size(),
+                     .clock = formatLocalDateTime(currentUnixSeconds(), false),
+                     .utcOffset = formatUtcOffset(),
+                     .status = app.statusText,
+                     .statusIsError = app.statusIsError,
+                     .unsavedChanges = app.unsavedChanges};
+}
+
+// The chrome in the order the frame paints it, the section's view left out: the status line comes
+// last there too, and no view reaches into its band, so the frame can take it from here afterwards.
+void paintChrome(Canvas& canvas, AppState& app, const Library& library)
+{
+    const float W = app.clientWidthDip, H = app.clientHeightDip;
+    fillRect(canvas, {0, 0, W, H}, app.palette.paper);
+    paintHeaderBand(canvas, W);
+    paintSidebar(canvas, app, library);
+    paintHeaderTexts(canvas, app);
+    paintStatusLine(canvas, app);
+}
+
+// The first device row the status line's band touches, anti-aliased edge included.
+int statusBandTop(float heightDip, float scale)
+{
+    return std::max(0, static_cast<int>(std::floor((heightDip - 38.0f) * scale)) - 1);
+}
+
+}  // namespace
+
+void paintKeptFrame(HDC dc, AppState& app, const Library& library, int width, int height, const RECT& dirty)
+{
+    width = std::max(1, width);
+    height = std::max(1, height);
+    DrawingKit* kit = drawingKitOf(app);
+    KeptFrame& kept = kit->frame;
+    const HDC chrome = kept.chrome.reserve(width, height);
+    const HDC frame = kept.frame.reserve(width, height);
+    if (!chrome || !frame)
+        return;
+
+    const ChromeKey key = chromeKeyOf(app, library, width, height);
+    if (!kept.key || *kept.key != key) {
+        Canvas canvas;
+        const bool drawn = beginCanvas(canvas, chrome, app.dpiScale, kit);
+        if (drawn)
+            paintChrome(canvas, app, library);
+        endCanvas(canvas);
+        // A chrome drawn with a failure is used once and drawn again next time.
+        kept.key = drawn && canvas.status == 0 ? std::optional<ChromeKey>(key) : std::nullopt;
+    }
+    BitBlt(frame, 0, 0, width, height, chrome, 0, 0, SRCCOPY);
+    Canvas canvas;
+    if (beginCanvas(canvas, frame, app.dpiScale, kit))
+        paintSection(canvas, app, library);
+    endCanvas(canvas);
+    const int band = statusBandTop(app.clientHeightDip, app.dpiScale);
+    BitBlt(frame, 0, band, width, height - band, chrome, 0, band, SRCCOPY);
+
+    RECT area{0, 0, width, height};
+    IntersectRect(&area, &area, &dirty);
+    BitBlt(dc, area.left, area.top, area.right - area.left, area.bottom - area.top, frame, area.left, area.top,
+           SRCCOPY);
+}
+
+void paintWindow(HDC dc, AppState& app, const Library& library, const RECT& dirty)
 {
     RECT client{};
     GetClientRect(app.mainWindow, &client);
-    const int width = std::max<int>(1, client.right - client.left);
-    const int height = std::max<int>(1, client.bottom - client.top);
-
-    MemoryDc memory(CreateCompatibleDC(dc));
-    if (!memory)
-        return;
-    GdiBitmap bitmap(CreateCompatibleBitmap(dc, width, height));
-    if (!bitmap)
-        return;
-    HGDIOBJ previous = SelectObject(memory.get(), bitmap.get());
-
-    Canvas canvas;
-    if (beginCanvas(canvas, memory.get(), app.dpiScale, drawingKitOf(app)))
-        paintFrame(canvas, app, library);
-    endCanvas(canvas);
-
-    BitBlt(dc, 0, 0, width, height, memory.get(), 0, 0, SRCCOPY);
-    SelectObject(memory.get(), previous);
+    paintKeptFrame(dc, app, library, client.right - client.left, client.bottom - client.top, dirty);
 }
 
 LabelLayout paintButton(Canvas& canvas, const ButtonFace& face, const Palette& palette)

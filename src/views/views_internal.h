@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <map>
+#include <optional>
 #include <memory>
 #include <string>
 #include <tuple>
@@ -131,6 +132,34 @@ struct BoardPicturesRelease {
 
 using LabelKey = std::tuple<std::wstring, int, int, int, int, int, bool, bool>;
 
+// Everything the chrome (background, header band and texts, sidebar, status line) shows; its kept
+// surface is drawn again only when one of these changes.
+struct ChromeKey {
+    int width = 0;
+    int height = 0;
+    float scale = 1.0f;
+    Section section = Section::Discover;
+    int language = 0;
+    Palette palette;
+    long long pinned = 0;
+    std::size_t links = 0;
+    std::wstring clock;
+    std::wstring utcOffset;
+    std::wstring status;
+    bool statusIsError = false;
+    bool unsavedChanges = false;
+
+    bool operator==(const ChromeKey&) const = default;
+};
+
+// The chrome drawn once, and the frame it is composed into: a paint copies the chrome, draws the
+// section's view over it and puts the status line back, instead of drawing the chrome every time.
+struct KeptFrame {
+    views_detail::Offscreen chrome;
+    views_detail::Offscreen frame;
+    std::optional<ChromeKey> key;  // what `chrome` holds; empty: nothing usable yet
+};
+
 struct DrawingKit {
     // A family that could not be found stays null and keeps its status, so every text in that
     // family records the same failure as creating it per call would.
@@ -146,4 +175,5 @@ struct DrawingKit {
     // Fitted labels by (text; width, height, size, scale and two-line room in 1/100; bold, georgia).
     std::map<LabelKey, LabelLayout> labels;
     std::unique_ptr<BoardPictures, BoardPicturesRelease> board;
+    KeptFrame frame;
 };

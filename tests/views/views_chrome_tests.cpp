@@ -194,3 +194,101 @@ TEST_F(Painting, MissingFontFamilyIsRecordedAndPaintingGoesOn)
     EXPECT_EQ(canvas.status, 14) << "the first failure is kept";
     EXPECT_EQ(buffer.at(10, 10), 0x405060u) << "drawing continued after the failure";
 }
+
+// ---------------------------------------------------------------------------------------------
+// The kept chrome: every frame composed from it equals the frame painted whole, also after each
+// kind of change the chrome shows
+
+namespace {
+
+class KeptChrome : public Painting {
+protected:
+    static constexpr int W = 1100, H = 700;
+
+    // Painted whole on a screen-compatible bitmap, as the window's paint buffer always was.
+    void paintWhole(PixelBuffer& into)
+    {
+        const HDC screen = GetDC(nullptr);
+        const HDC memory = CreateCompatibleDC(screen);
+        const HBITMAP bitmap = CreateCompatibleBitmap(screen, W, H);
+        ReleaseDC(nullptr, screen);
+        const HGDIOBJ previous = SelectObject(memory, bitmap);
+        Canvas canvas;
+        if (beginCanvas(canvas, memory, app.dpiScale, drawingKitOf(app)))
+            paintFrame(canvas, app, library);
+        endCanvas(canvas);
+        BitBlt(into.dc, 0, 0, W, H, memory, 0, 0, SRCCOPY);
+        SelectObject(memory, previous);
+        DeleteObject(bitmap);
+        DeleteDC(memory);
+    }
+
+    // The number of pixels where the composed frame differs from the whole one.
+    int differences()
+    {
+        PixelBuffer whole(W, H), kept(W, H);
+        paintWhole(whole);
+        paintKeptFrame(kept.dc, app, library, W, H, RECT{0, 0, W, H});
+        int count = 0;
+        for (int y = 0; y < H; ++y)
+            for (int x = 0; x < W; ++x)
+                count += whole.at(x, y) != kept.at(x, y);
+        return count;
+    }
+
+    void SetUp() override
+    {
+        Painting::SetUp();
+        app.dpiScale = 1.0f;
+        app.clientWidthDip = W;
+        app.clientHeightDip = H;
+        app.boardViewRect = {224, 190, W - 630.0f, H - 260.0f};
+        app.atlasViewRect = {224, 190, W - 260.0f, H - 330.0f};
+        app.selectedStoryId = library.stories.front().id;
+    }
+};
+
+}  // namespace
+
+TEST_F(KeptChrome, EverySectionAndEveryChangeOfTheChromeGivesTheWholeFrame)
+{
+    for (const Section section : {Section::Discover, Section::Board, Section::Atlas, Section::Preferences}) {
+        app.currentSection = section;
+        EXPECT_EQ(differences(), 0) << "section " << int(section);
+    }
+    app.currentSection = Section::Discover;
+    EXPECT_EQ(differences(), 0);
+
+    app.statusText = L"Saved locally.";
+    EXPECT_EQ(differences(), 0) << "a new status";
+    app.statusIsError = true;
+    EXPECT_EQ(differences(), 0) << "the error style";
+    app.unsavedChanges = true;
+    EXPECT_EQ(differences(), 0) << "unsaved changes shorten the status line";
+    library.stories[1].saved = !library.stories[1].saved;
+    EXPECT_EQ(differences(), 0) << "the pinned count";
+    currentUiLanguage = UiLanguage::German;
+    EXPECT_EQ(differences(), 0) << "the language";
+    app.palette.paper = 0xFFFFFFFF;
+    EXPECT_EQ(differences(), 0) << "the palette";
+}
+
+TEST_F(KeptChrome, OnlyTheInvalidatedPartReachesTheWindowAndASizeChangeDrawsAgain)
+{
+    PixelBuffer target(W, H);
+    paintKeptFrame(target.dc, app, library, W, H, RECT{0, 0, 100, 50});
+    EXPECT_NE(target.at(10, 10), 0xFFFFFFu) << "inside the dirty part";
+    EXPECT_EQ(target.at(500, 400), 0xFFFFFFu) << "outside it the window keeps what it had";
+
+    app.dpiScale = 2.0f;
+    PixelBuffer whole(W, H), kept(W, H);
+    app.clientWidthDip = W / 2.0f;
+    app.clientHeightDip = H / 2.0f;
+    paintWhole(whole);
+    paintKeptFrame(kept.dc, app, library, W, H, RECT{0, 0, W, H});
+    int count = 0;
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x)
+            count += whole.at(x, y) != kept.at(x, y);
+    EXPECT_EQ(count, 0) << "at twice the scale";
+}
