@@ -79,6 +79,8 @@ inline constexpr UINT_PTR TIMER_TICK = 1;
 inline constexpr UINT TIMER_TICK_MS = 15000;
 inline constexpr UINT_PTR TIMER_NOTE_SAVE = 2;
 inline constexpr UINT TIMER_NOTE_SAVE_MS = 900;
+inline constexpr UINT_PTR TIMER_BOARD_ZOOM_REST = 3;
+inline constexpr UINT TIMER_BOARD_ZOOM_REST_MS = 160;  // the wheel counts as resting after this
 inline constexpr DWORD FEED_WORKER_GRACE_MS = 1500;  // quitting waits no longer for a stalled fetch
 
 inline constexpr std::int32_t LIST_ROW_PITCH = 123;
@@ -251,6 +253,9 @@ struct AppState {
 
     // Story board
     double boardZoom = 1.0;
+    // The wheel is zooming the board: cards are drawn from their kept pictures, scaled, until it
+    // rests and they are drawn sharp at the new zoom.
+    bool boardZoomTurning = false;
     double boardPanX = 30.0;
     double boardPanY = 35.0;
     bool linkMode = false;

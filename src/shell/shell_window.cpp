@@ -174,6 +174,10 @@ LRESULT onTimer(Session& s, WPARAM id)
     if (id == TIMER_NOTE_SAVE) {
         KillTimer(s.app.mainWindow, TIMER_NOTE_SAVE);
         commitNote(s.app, s.library);
+    } else if (id == TIMER_BOARD_ZOOM_REST) {
+        KillTimer(s.app.mainWindow, TIMER_BOARD_ZOOM_REST);
+        s.app.boardZoomTurning = false;
+        repaint(s.app);
     } else {
         refreshTick(s.app, s.library);
     }

@@ -241,6 +241,9 @@ void onMouseWheelBoard(Session& session, float x, float y, int delta)
     if (!insideCanvas(app.boardViewRect, x, y))
         return;
     storeView(app, zoomBoardAbout(boardViewOf(app), app.boardViewRect, x, y, delta));
+    app.boardZoomTurning = true;
+    if (app.mainWindow)
+        SetTimer(app.mainWindow, TIMER_BOARD_ZOOM_REST, TIMER_BOARD_ZOOM_REST_MS, nullptr);
     repaint(app);
 }
 

@@ -366,6 +366,28 @@ const Sprite* cardPicture(BoardSurface& surface, const Story& story, const CardL
     return &picture.sprite;
 }
 
+// While the wheel turns, the card's picture at an earlier zoom, scaled; false when it has none
+// that shows the card as it is apart from the zoom.
+bool drawScaledPicture(BoardSurface& surface, const AppState& app, const Story& story, const CardLook& look, int x,
+                       int y)
+{
+    const auto found = surface.pictures->cards.find(story.id);
+    if (found == surface.pictures->cards.end())
+        return false;
+    CardPicture& picture = found->second;
+    if (!picture.sprite || picture.look.zoom <= 0 || picture.look.zoom == look.zoom || picture.look.scale != look.scale
+        || picture.look.selected != look.selected || picture.look.palette != look.palette
+        || picture.note != !story.note.empty() || picture.title != story.title || picture.source != story.source)
+        return false;
+    const double k = app.boardZoom / picture.look.zoom;
+    const int margin = static_cast<int>(std::lround(PICTURE_MARGIN * k));
+    blendSpriteScaled(surface.canvas, picture.sprite, x - surface.left - margin, y - surface.top - margin,
+                      static_cast<int>(std::lround(picture.sprite.width * k)),
+                      static_cast<int>(std::lround(picture.sprite.height * k)));
+    picture.used = true;
+    return true;
+}
+
 void drawCard(BoardSurface& surface, const AppState& app, const Story& story, const DipRect& r, float z)
 {
     const float s = surface.canvas.scale;
@@ -373,6 +395,8 @@ void drawCard(BoardSurface& surface, const AppState& app, const Story& story, co
     const int x = devicePixel(r.left, s), y = devicePixel(r.top, s);
     if (surface.pictures) {
         const CardLook look{app.boardZoom, s, selected, app.palette};
+        if (app.boardZoomTurning && drawScaledPicture(surface, app, story, look, x, y))
+            return;
         if (const Sprite* picture = cardPicture(surface, story, look, r)) {
             blendSprite(surface.canvas, *picture, x - surface.left - PICTURE_MARGIN,
                         y - surface.top - PICTURE_MARGIN);

@@ -121,6 +121,8 @@ bool paintOntoSprite(Offscreen& scratch, const Sprite& sprite, const Canvas& lik
 
 // Blends a sprite with its top-left corner on device pixel (x, y) of the canvas's surface.
 void blendSprite(Canvas& target, const Sprite& sprite, int x, int y);
+// The same, stretched to width x height device pixels.
+void blendSpriteScaled(Canvas& target, const Sprite& sprite, int x, int y, int width, int height);
 
 }  // namespace views_detail
 

@@ -185,3 +185,18 @@ void views_detail::blendSprite(Canvas& target, const Sprite& sprite, int x, int 
     }
     recordStatus(target, gp::GdipReleaseDC(target.graphics, surface));
 }
+
+void views_detail::blendSpriteScaled(Canvas& target, const Sprite& sprite, int x, int y, int width, int height)
+{
+    if (!target.graphics || !sprite || width <= 0 || height <= 0)
+        return;
+    HDC surface = nullptr;
+    const Gdiplus::GpStatus status = gp::GdipGetDC(target.graphics, &surface);
+    recordStatus(target, status);
+    if (status != Gdiplus::Ok)
+        return;
+    const BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+    SetStretchBltMode(surface, HALFTONE);
+    AlphaBlend(surface, x, y, width, height, sprite.dc.get(), 0, 0, sprite.width, sprite.height, blend);
+    recordStatus(target, gp::GdipReleaseDC(target.graphics, surface));
+}

@@ -212,6 +212,24 @@ TEST_F(BoardPainting, KeptPicturesFollowChangesOfCardsLinksAndView)
     expectKeptLikeInPlace("repainted");
 }
 
+TEST_F(BoardPainting, WhileTheWheelTurnsCardsAreScaledAndWhenItRestsTheyAreSharpAgain)
+{
+    paint(true);
+    const std::vector<std::uint32_t> before = paint(true);
+    session.app.boardZoom = 1.13;
+    session.app.boardZoomTurning = true;
+    const std::vector<std::uint32_t> turning = paint(true);
+    const std::vector<std::uint32_t> sharp = paint(false);
+    save(turning, "turning");
+    // The scaled pictures are where the sharp cards go, only softer: close, never equal to the old zoom.
+    const Difference soft = compare(turning, sharp, {0, 0, WIDTH, HEIGHT}, 96);
+    EXPECT_LT(soft.pixels, WIDTH * HEIGHT / 50) << "largest channel difference " << soft.largest;
+    EXPECT_GT(compare(turning, before, {0, 0, WIDTH, HEIGHT}, 8).pixels, 0);
+
+    session.app.boardZoomTurning = false;
+    expectKeptLikeInPlace("rested");
+}
+
 TEST_F(BoardPainting, NothingIsDrawnOutsideTheCanvas)
 {
     // Cards and links far beyond every edge of the canvas.
