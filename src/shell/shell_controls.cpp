@@ -2,6 +2,8 @@
 // labels in the interface language, and the layout pass that shows exactly what a state needs.
 #include "shell/shell_internal.h"
 
+#include <richedit.h>
+
 #include "locale/locale.h"
 
 using namespace shell_detail;
@@ -15,6 +17,36 @@ HWND createControl(AppState& app, const wchar_t* className, DWORD style, Control
     if (control)
         app.controls[id] = control;
     return control;
+}
+
+// The story text is a rich edit where one can be had: it wraps a long paragraph in time that
+// grows with its length, where the plain edit grows with its square (feed bodies are one paragraph).
+const wchar_t* storyTextClass()
+{
+    static const bool rich = LoadLibraryW(L"msftedit.dll") != nullptr;  // kept for the process's life
+    return rich ? MSFTEDIT_CLASS : L"EDIT";
+}
+
+bool isRichEdit(HWND control)
+{
+    wchar_t name[32] = {};
+    GetClassNameW(control, name, 32);
+    return lstrcmpiW(name, MSFTEDIT_CLASS) == 0;
+}
+
+// A rich edit asks for no control colours: it is told the palette's instead.
+void applyRichEditColours(const AppState& app)
+{
+    HWND text = controlWindow(app, ID_STORY_TEXT);
+    if (!text || !isRichEdit(text))
+        return;
+    SendMessageW(text, EM_SETBKGNDCOLOR, 0, static_cast<LPARAM>(colourRef(app.palette.card)));
+    CHARFORMAT2W format{};
+    format.cbSize = sizeof(format);
+    format.dwMask = CFM_COLOR;
+    format.crTextColor = colourRef(app.palette.ink);
+    SendMessageW(text, EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&format));
+    SendMessageW(text, EM_SETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&format));
 }
 
 void setEditMargins(HWND edit)
@@ -78,7 +110,7 @@ void createChildControls(AppState& app)
     }
     const DWORD readOnlyText = WS_CHILD | WS_TABSTOP | ES_MULTILINE | ES_READONLY | WS_VSCROLL | ES_AUTOVSCROLL;
     createControl(app, L"EDIT", WS_CHILD | WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL, ID_SEARCH);
-    createControl(app, L"EDIT", readOnlyText, ID_STORY_TEXT);
+    createControl(app, storyTextClass(), readOnlyText, ID_STORY_TEXT);
     createControl(app, L"EDIT", WS_CHILD | WS_TABSTOP | ES_MULTILINE | WS_VSCROLL | ES_AUTOVSCROLL, ID_NOTE);
     // Filled when first shown: an edit wraps its whole text again on every font and size change,
     // which for the long licence text costs more than the rest of the start.
@@ -86,6 +118,9 @@ void createChildControls(AppState& app)
 
     if (HWND note = controlWindow(app, ID_NOTE))
         SendMessageW(note, EM_LIMITTEXT, 2400, 0);
+    // A rich edit would cut text set to it at 32,767 units; a body with line breaks can pass that.
+    if (HWND text = controlWindow(app, ID_STORY_TEXT); text && isRichEdit(text))
+        SendMessageW(text, EM_EXLIMITTEXT, 0, 1 << 20);
     if (HWND search = controlWindow(app, ID_SEARCH))
         SendMessageW(search, EM_LIMITTEXT, 150, 0);
     for (ControlId id : EDIT_IDS) {
@@ -110,6 +145,7 @@ void applyControlFont(AppState& app)
     }
     if (previous)
         DeleteObject(previous);
+    applyRichEditColours(app);
 }
 
 LayoutInputs layoutInputsOf(const AppState& app, const Library& library)
@@ -243,6 +279,7 @@ bool applyPalette(AppState& app, const Palette& palette)
         DeleteObject(app.editBackgroundBrush);
     app.editBackgroundBrush = CreateSolidBrush(colourRef(palette.card));
     app.drawingKit.reset();  // its brushes and kept pictures hold the old colours
+    applyRichEditColours(app);
     if (app.mainWindow)
         RedrawWindow(app.mainWindow, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
     return true;

@@ -121,6 +121,13 @@ LRESULT CALLBACK shell_detail::editSubclassProc(HWND control, UINT message, WPAR
         switch (message) {
         case WM_SYSCHAR:
             return 0;
+        case WM_GETDLGCODE:
+            // Tab and Enter have nothing to do in read-only text: the dialog manager keeps them
+            // (a rich edit would take Tab, and outside a dialog nothing would move the focus on).
+            if (!editable)
+                return DefSubclassProc(control, message, wParam, lParam)
+                       & ~(DLGC_WANTTAB | DLGC_WANTMESSAGE | DLGC_WANTALLKEYS);
+            break;
         case WM_CUT:
         case WM_UNDO:
             if (!editable)

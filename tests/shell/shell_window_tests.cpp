@@ -394,3 +394,36 @@ TEST_F(LiveWindow, NoteWithParagraphsIsNeitherRefusedNorRewrittenWhenTheSelectio
     ASSERT_TRUE(commitNote(app(), library()));
     EXPECT_EQ(readLibraryFile(app().libraryPath).stories[1].note, "edited\nnote");
 }
+
+TEST_F(LiveWindow, LongStoryTextIsShownWholeCopiedWholeAndTabLeavesIt)
+{
+    // The largest body the library takes, with line breaks that the control doubles to CR LF.
+    Story& story = library().stories[1];
+    std::string body;
+    while (body.size() + 60 <= BODY_LIMIT)
+        body += std::string(58, 'w') + ".\n";
+    story.body = body;
+    selectStory(app(), library(), story.id);
+    HWND text = control(ID_STORY_TEXT);
+    const std::wstring shown = expandLineBreaks(utf8ToUtf16(body));
+    ASSERT_GT(shown.size(), 24000u);
+    EXPECT_EQ(GetWindowTextLengthW(text), static_cast<int>(shown.size()));
+
+    SendMessageW(text, EM_SETSEL, 0, -1);
+    if (putOnClipboard(L"-")) {
+        SendMessageW(text, WM_COPY, 0, 0);
+        std::wstring copied;
+        if (OpenClipboard(nullptr)) {
+            if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+                copied = static_cast<const wchar_t*>(GlobalLock(data));
+                GlobalUnlock(data);
+            }
+            CloseClipboard();
+        }
+        EXPECT_EQ(copied, shown);
+    }
+
+    SetFocus(text);
+    press(VK_TAB);
+    EXPECT_NE(GetFocus(), text) << "Tab stayed in the story text";
+}
