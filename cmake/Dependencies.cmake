@@ -38,6 +38,7 @@ endfunction()
 kestrune_delay_import(winhttp)
 kestrune_delay_import(xmllite)
 kestrune_delay_import(msimg32)
+kestrune_delay_import(oleacc)
 
 if(KESTRUNE_BUILD_TESTS)
     set(GOOGLETEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest sources")

@@ -19,7 +19,7 @@ UiLanguage detectUiLanguage();
 UiLanguage uiLanguageFromTag(std::wstring_view tag);
 
 // ---------------------------------------------------------------------------------------------
-// String table: 103 keys by 3 languages; the key number is the row, fixed for good.
+// String table: 104 keys by 3 languages; the key number is the row, fixed for good.
 
 enum class UiStringKey : std::int32_t {
     SectionDiscover = 0,
@@ -126,9 +126,11 @@ enum class UiStringKey : std::int32_t {
     HintAtlasStandIn = 100,
     ImageCreditStandIn0 = 101,
     ImageCreditStandIn1 = 102,
+    // Screen readers hear this of a story on the board.
+    PinnedState = 103,
 };
 
-inline constexpr int UI_STRING_COUNT = 103;
+inline constexpr int UI_STRING_COUNT = 104;
 inline constexpr int UI_LANGUAGE_COUNT = 3;
 
 // Entry 3 * key + language, NUL-terminated, in static storage.

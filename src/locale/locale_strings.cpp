@@ -478,6 +478,10 @@ const wchar_t* const UI_STRINGS[UI_STRING_COUNT * UI_LANGUAGE_COUNT] = {
     L"Generated stand-in of the NIRCam + MIRI panorama",
     L"Recreación generada del panorama NIRCam + MIRI",
     L"Generierter Platzhalter für das Panorama NIRCam + MIRI",
+    // 103 PinnedState
+    L"Pinned",
+    L"Fijada",
+    L"Angeheftet",
 };
 
 #undef NASA_FEED_ENDPOINT

@@ -157,6 +157,52 @@ void layoutControls(AppState& app, const Library& library);
 LayoutInputs layoutInputsOf(const AppState& app, const Library& library);
 HWND controlWindow(const AppState& app, ControlId id);
 
+// ---------------------------------------------------------------------------------------------
+// Owner-painted surfaces: keyboard focus and screen readers
+
+// Created hidden after the child controls, each placed in the tab order after the control above it.
+void createSurfaces(AppState& app);
+// Shows the current section's surface over what it stands for; called by every layout.
+void layoutSurfaces(AppState& app);
+HWND surfaceWindow(const AppState& app, ControlId id);
+// The surface that stands for the current section's painted content; 0 in Preferences.
+ControlId sectionSurface(Section section);
+// True when the keys reach the surface: it has the focus, or the main window has it on its section.
+bool keyboardOnSurface(const AppState& app, ControlId surface);
+// Tell screen readers what changed: the selected story (and the focus when the keyboard is there),
+// the card the arrows reached in link mode, the atlas's plate and zoom.
+void announceSelection(const AppState& app, const Library& library);
+void announceFocus(const AppState& app, const Library& library);
+void announceAtlasView(const AppState& app, bool plateChanged = false);
+
+// What a surface tells a screen reader, worked out from the state on every question. Child 0 is
+// the surface itself; children 1 .. count are the Discover rows, the board's cards and then its
+// links; the atlas has none.
+struct AccessibleItem {
+    std::wstring name;
+    std::wstring description;
+    std::wstring value;
+    long role = 0;   // ROLE_SYSTEM_*
+    long state = 0;  // STATE_SYSTEM_*
+    DipRect bounds;  // in dip of the main window's client area
+};
+
+int accessibleChildCount(const AppState& app, const Library& library, ControlId surface);
+// Empty (role 0) for a child that does not exist.
+AccessibleItem describeAccessible(const AppState& app, const Library& library, ControlId surface, int child,
+                                  bool keyboardHere);
+int selectedAccessibleChild(const AppState& app, const Library& library, ControlId surface);  // 0 none
+// The child the keys act on: the selected one, or in link mode the card the arrows reached; 0 none.
+int focusedAccessibleChild(const AppState& app, const Library& library, ControlId surface);
+// The topmost child under a point in client dip; 0 the surface itself, -1 outside it.
+int accessibleChildAt(const AppState& app, const Library& library, ControlId surface, float x, float y);
+// The story a child stands for (a row or a card), or empty.
+std::string accessibleStoryId(const AppState& app, const Library& library, ControlId surface, int child);
+// "<kind>: <from title> -> <to title>".
+std::wstring linkAccessibleName(std::int32_t kind, const std::wstring& fromTitle, const std::wstring& toTitle);
+// The plate's name without its number ("Cosmic Cliffs" of "01  Cosmic Cliffs").
+std::wstring plateAccessibleName(std::int32_t plate);
+
 void addTrayIcon(AppState& app);
 void onTrayEvent(Session& session, LPARAM event);
 void showNewStoriesBalloon(AppState& app);

@@ -146,6 +146,7 @@ void selectStory(AppState& app, Library& library, const std::string& id)
     app.suppressEditNotifications = false;
     layoutControls(app, library);
     repaint(app);
+    announceSelection(app, library);
 }
 
 void releasePlateImage(AppState& app)
@@ -254,6 +255,7 @@ void onPlate(Session& s, std::int32_t plate)
     s.app.requestedPlate = plate;
     startPlateDecode(s.app);
     layoutControls(s.app, s.library);
+    announceAtlasView(s.app, true);
 }
 void onPlate0(Session& s) { onPlate(s, 0); }
 void onPlate1(Session& s) { onPlate(s, 1); }

@@ -259,6 +259,7 @@ void layoutControls(AppState& app, const Library& library)
         setCueBanner(search, UiStringKey::SearchCue);
     if (HWND note = controlWindow(app, ID_NOTE))
         setCueBanner(note, UiStringKey::NoteCue);
+    layoutSurfaces(app);
     InvalidateRect(app.mainWindow, nullptr, FALSE);
 }
 

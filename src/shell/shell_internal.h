@@ -49,6 +49,13 @@ LRESULT CALLBACK editSubclassProc(HWND control, UINT message, WPARAM wParam, LPA
 UINT uiTestStateMessage();
 LRESULT answerUiTestStateQuery(const Session& session);
 
+// The keys of a surface's section, from the surface itself or from the main window when that has
+// the focus on the section; true when the key did something there.
+bool onSurfaceKey(Session& session, ControlId surface, bool down, WPARAM key);
+bool isSurfaceWindow(const AppState& app, HWND window);
+// WM_GETOBJECT for the client of a surface: its IAccessible, or 0 when none can be made.
+LRESULT answerAccessibleRequest(HWND surface, ControlId id, WPARAM wParam);
+
 inline constexpr UINT_PTR EDIT_SUBCLASS_ID = 1;
 inline constexpr UINT_PTR BUTTON_SUBCLASS_ID = 2;
 

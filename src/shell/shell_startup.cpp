@@ -150,6 +150,9 @@ bool handleGlobalKey(Session& s, MSG& message)
             DispatchMessageW(&message);
         } else if (focus && (GetWindowLongW(focus, GWL_STYLE) & 0x0B) != 0) {
             SendMessageW(focus, BM_CLICK, 0, 0);
+        } else if (focus && (focus == app.mainWindow || isSurfaceWindow(app, focus))) {
+            // On the board, Enter joins the card the arrows reached in link mode.
+            SendMessageW(focus, WM_KEYDOWN, VK_RETURN, message.lParam);
         }
         return true;
     }

@@ -65,6 +65,11 @@ inline constexpr ControlId ID_SEARCH = 200;
 inline constexpr ControlId ID_STORY_TEXT = 201;
 inline constexpr ControlId ID_NOTE = 202;
 inline constexpr ControlId ID_LICENCES_TEXT = 203;
+// The owner-painted surfaces: windows without pixels of their own over the Discover list, the
+// board canvas and the atlas view, which hold the keyboard focus and answer screen readers.
+inline constexpr ControlId ID_LIST_SURFACE = 210;
+inline constexpr ControlId ID_BOARD_SURFACE = 211;
+inline constexpr ControlId ID_ATLAS_SURFACE = 212;
 
 // Creation order of the owner-drawn buttons, which is also the tab order.
 inline constexpr std::array<ControlId, 30> BUTTON_IDS = {
@@ -292,6 +297,12 @@ struct AppState {
     std::shared_ptr<FeedWorkerLink> feedLink;  // of the feed worker started last
     std::thread feedWorker;
     std::thread imageWorker;
+
+    // Keyboard and screen readers
+    std::map<ControlId, HWND> surfaces;
+    ControlId focusedSurface = 0;  // the surface that has the keyboard focus; 0 none
+    std::string boardKeyCardId;    // in link mode: the card the arrows reached, which Enter joins
+    bool keyMovePending = false;   // a card moved by Ctrl+arrow is saved when the key is released
 
     // Drawing caches kept between paints (same picture as creating them per call).
     std::unique_ptr<DrawingKit, DrawingKitRelease> drawingKit;

@@ -17,6 +17,7 @@ LRESULT onCreate(Session& s, HWND window)
     AppState& app = s.app;
     app.mainWindow = window;
     createChildControls(app);
+    createSurfaces(app);
     app.dpiScale = static_cast<float>(GetDpiForWindow(window)) / 96.0f;
     applyControlFont(app);
     addTrayIcon(app);
@@ -112,7 +113,14 @@ LRESULT onNcHitTest(const AppState& app, HWND window, WPARAM wParam, LPARAM lPar
 LRESULT onKeyDown(Session& s, WPARAM key)
 {
     AppState& app = s.app;
-    if ((key != VK_UP && key != VK_DOWN) || app.currentSection != Section::Discover)
+    // After a click on the board or the atlas the main window holds the focus; its keys are then
+    // the surface's. Keys that owner-drawn buttons pass on are not.
+    if (app.currentSection != Section::Discover) {
+        if (GetFocus() == app.mainWindow)
+            onSurfaceKey(s, sectionSurface(app.currentSection), true, key);
+        return 0;
+    }
+    if (key != VK_UP && key != VK_DOWN)
         return 0;
     const std::vector<const Story*> rows = matchingStories(app, s.library);
     int current = -1;
@@ -126,6 +134,13 @@ LRESULT onKeyDown(Session& s, WPARAM key)
     selectStory(app, s.library, id);
     app.listScrollOffset = listOffsetForIndex(next);
     repaint(app);
+    return 0;
+}
+
+LRESULT onKeyUp(Session& s, WPARAM key)
+{
+    if (s.app.currentSection != Section::Discover && GetFocus() == s.app.mainWindow)
+        onSurfaceKey(s, sectionSurface(s.app.currentSection), false, key);
     return 0;
 }
 
@@ -320,6 +335,7 @@ LRESULT handleMessage(Session& s, HWND window, UINT message, WPARAM wParam, LPAR
     case WM_NCHITTEST:        return onNcHitTest(app, window, wParam, lParam);
     case WM_GETDLGCODE:       return DLGC_WANTARROWS | DLGC_WANTCHARS;  // arrows select stories; Tab navigates
     case WM_KEYDOWN:          return onKeyDown(s, wParam);
+    case WM_KEYUP:            return onKeyUp(s, wParam);
     case WM_COMMAND:          return onCommand(s, wParam);
     case WM_SYSCOMMAND:       return onSysCommand(window, wParam, lParam);
     case WM_TIMER:            return onTimer(s, wParam);

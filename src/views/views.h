@@ -219,6 +219,36 @@ void clearLinks(Session& session);          // 126
 void undoBoardEdit(Session& session);       // 127
 void fitAtlas(AppState& app);               // 142, and when a plate arrives
 void zoomAtlasAbout(AppState& app, double factor, double ax, double ay);  // 143 to 145
+// What a click on another card does in link mode: the link to the selected story, saved, and the
+// end of link mode; nothing for the selected card itself.
+void connectSelectedTo(Session& session, const std::string& id);
+
+// ---------------------------------------------------------------------------------------------
+// Keyboard on the board and in the atlas
+
+enum class ArrowKey { Left, Right, Up, Down };
+
+inline constexpr double BOARD_KEY_STEP = 24.0;      // Ctrl+arrow moves a card by one step of the dot grid
+inline constexpr double ATLAS_KEY_PAN_SHARE = 0.1;  // an arrow pans the plate by this part of the view
+inline constexpr float BOARD_SHOW_MARGIN = 12.0f;   // dip kept free around a card brought into view
+
+// The card an arrow leads to from card `from`, by the cards' centres: the nearest of those within
+// 45 degrees of the direction, else the nearest of those ahead at all; -1 when none lies ahead.
+int nearestCardInDirection(const std::vector<BoardPoint>& centres, std::size_t from, ArrowKey direction);
+// The view panned just enough to show the card at board (x, y) whole with a margin (its top-left
+// corner first when the canvas is too small); the same view when the card is in sight.
+BoardView boardViewShowing(const BoardView& view, const DipRect& canvas, double x, double y);
+
+// Arrows move the selection between cards (in link mode the card Enter would join), Ctrl+arrows
+// move the selected card one grid step; the move is saved when the key is released.
+void onBoardArrow(Session& session, ArrowKey direction, bool ctrl);
+void endBoardKeyMove(Session& session);
+void onBoardEnter(Session& session);
+// Arrows pan the plate; zoomIn true or false is plus or minus, about the view's centre.
+void onAtlasArrow(Session& session, ArrowKey direction);
+void onAtlasZoomKey(Session& session, bool zoomIn);
+// The focus ring of the surface that has the keyboard, and in link mode the card the arrows reached.
+void paintKeyboardCues(Canvas& canvas, const AppState& app, const Library& library);
 
 // ---------------------------------------------------------------------------------------------
 // Evidence atlas: plate decoding, the image worker, and the arithmetic of zoom, fit and drawing

@@ -248,6 +248,7 @@ void zoomAtlasAbout(AppState& app, double factor, double ax, double ay)
     app.atlasPanX = next.panX;
     app.atlasPanY = next.panY;
     repaint(app);
+    announceAtlasView(app);
 }
 
 void fitAtlas(AppState& app)
@@ -262,6 +263,7 @@ void fitAtlas(AppState& app)
     app.atlasPanX = fitted.panX;
     app.atlasPanY = fitted.panY;
     repaint(app);
+    announceAtlasView(app);
 }
 
 void onMouseDownAtlas(Session& session, float x, float y)

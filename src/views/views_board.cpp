@@ -198,6 +198,13 @@ void onMouseDownBoard(Session& session, float x, float y)
         return;
     }
 
+    connectSelectedTo(session, id);
+}
+
+void connectSelectedTo(Session& session, const std::string& id)
+{
+    AppState& app = session.app;
+    Library& library = session.library;
     if (id.empty() || id == app.selectedStoryId)
         return;
     takeUndoSnapshot(app, library);
@@ -207,6 +214,7 @@ void onMouseDownBoard(Session& session, float x, float y)
             setStatusKey(app, UiStringKey::ConnectionSaved, false);
     }
     app.linkMode = false;
+    app.boardKeyCardId.clear();
     layoutControls(app, library);
     repaint(app);
 }
@@ -263,6 +271,7 @@ void toggleLinkMode(Session& session)
     if (!story || !story->saved)
         return;
     app.linkMode = !app.linkMode;
+    app.boardKeyCardId.clear();
     setStatusKey(app, app.linkMode ? UiStringKey::ChooseCardToConnect : UiStringKey::Ready, false);
     layoutControls(app, session.library);
 }

@@ -175,6 +175,7 @@ void paintFrame(Canvas& canvas, AppState& app, const Library& library)
     paintSidebar(canvas, app, library);
     paintHeaderTexts(canvas, app);
     paintSection(canvas, app, library);
+    paintKeyboardCues(canvas, app, library);
     paintStatusLine(canvas, app);
 }
 

@@ -20,7 +20,7 @@ std::wstring describe(int entry)
 
 TEST(StringTable, EveryEntryIsNonEmptyAndPassesThePolicy)
 {
-    ASSERT_EQ(std::size(UI_STRINGS), 309u);
+    ASSERT_EQ(std::size(UI_STRINGS), 312u);
     for (int entry = 0; entry < std::ssize(UI_STRINGS); ++entry) {
         SCOPED_TRACE(testing::PrintToString(describe(entry)));
         ASSERT_NE(UI_STRINGS[entry], nullptr);
@@ -60,7 +60,7 @@ TEST(StringTable, UiTextInReadsEntryThreeTimesKeyPlusLanguage)
 
 TEST(StringTable, StrayKeyOrLanguageStaysInsideTheTable)
 {
-    EXPECT_STREQ(uiTextIn(static_cast<UiStringKey>(103), UiLanguage::English), L"");
+    EXPECT_STREQ(uiTextIn(static_cast<UiStringKey>(UI_STRING_COUNT), UiLanguage::English), L"");
     EXPECT_STREQ(uiTextIn(static_cast<UiStringKey>(-1), UiLanguage::German), L"");
     EXPECT_STREQ(uiTextIn(UiStringKey::Ready, static_cast<UiLanguage>(3)), L"Ready");
     EXPECT_STREQ(uiTextIn(UiStringKey::Ready, static_cast<UiLanguage>(-1)), L"Ready");
@@ -167,7 +167,8 @@ INSTANTIATE_TEST_SUITE_P(Rows, ExactText, testing::Values(
               L"Generierter Platzhalter f\u00fcr Kosmische Klippen"},
     ExactCase{UiStringKey::ImageCreditStandIn1, L"Generated stand-in of the NIRCam + MIRI panorama",
               L"Recreaci\u00f3n generada del panorama NIRCam + MIRI",
-              L"Generierter Platzhalter f\u00fcr das Panorama NIRCam + MIRI"}));
+              L"Generierter Platzhalter f\u00fcr das Panorama NIRCam + MIRI"},
+    ExactCase{UiStringKey::PinnedState, L"Pinned", L"Fijada", L"Angeheftet"}));
 
 struct ParagraphCase {
     UiStringKey key;
