@@ -242,8 +242,10 @@ void paintKeptFrame(HDC dc, AppState& app, const Library& library, int width, in
     }
     BitBlt(frame, 0, 0, width, height, chrome, 0, 0, SRCCOPY);
     Canvas canvas;
-    if (beginCanvas(canvas, frame, app.dpiScale, kit))
+    if (beginCanvas(canvas, frame, app.dpiScale, kit)) {
         paintSection(canvas, app, library);
+        paintKeyboardCues(canvas, app, library);
+    }
     endCanvas(canvas);
     const int band = statusBandTop(app.clientHeightDip, app.dpiScale);
     BitBlt(frame, 0, band, width, height - band, chrome, 0, band, SRCCOPY);
