@@ -217,8 +217,8 @@ std::string idOf(const std::string& url)
     return text;
 }
 
-// Two pinned cards side by side on the board and two newer stories, the first two rows of Discover
-// (until the fetched ones, newer still, take their place), that are pinned and unpinned; no links.
+// Two pinned cards side by side on the board, and two newer stories above them in Discover (until
+// the fetched ones, newer still, come first) for the pin and unpin; no links.
 void writeSoakLibrary()
 {
     std::string text = "{\"automatic\": false, \"notifications\": false, \"format\": \"Kestrune\", \"version\": 1, "
