@@ -6,6 +6,7 @@
 #include "persistence/persistence.h"
 #include "views/views.h"
 
+#include <cwchar>
 #include <system_error>
 
 namespace {
@@ -26,6 +27,27 @@ void feedWorkerBody(HWND window, std::shared_ptr<FeedWorkerLink> link, std::vect
         }
     }
     link->finished.store(true);
+}
+
+// UI test runs may point the refresh at a loopback HTTPS server ("--ui-test-feed-port=<port>",
+// serving the two feeds at /feed/nasa and /feed/noaa), so a test can refresh without the internet.
+std::vector<FeedEndpoint> refreshEndpoints(const AppState& app)
+{
+    std::vector<FeedEndpoint> endpoints = officialFeedEndpoints();
+    constexpr std::wstring_view OPTION = L"--ui-test-feed-port=";
+    const std::wstring_view commandLine = GetCommandLineW();
+    const std::size_t at = commandLine.find(OPTION);
+    if (!app.uiTestMode || at == std::wstring_view::npos)
+        return endpoints;
+    const unsigned long port = wcstoul(commandLine.data() + at + OPTION.size(), nullptr, 10);
+    if (port == 0 || port > 65535)
+        return endpoints;
+    for (FeedEndpoint& endpoint : endpoints) {
+        endpoint.path = endpoint.sourceLabel == "NASA" ? L"/feed/nasa" : L"/feed/noaa";
+        endpoint.host = L"localhost";
+        endpoint.options.port = static_cast<std::uint16_t>(port);
+    }
+    return endpoints;
 }
 
 }  // namespace
@@ -67,7 +89,7 @@ void startRefresh(AppState& app, const Library& library)
     layoutControls(app, library);
     try {
         auto link = std::make_shared<FeedWorkerLink>();
-        std::vector<FeedEndpoint> endpoints = officialFeedEndpoints();
+        std::vector<FeedEndpoint> endpoints = refreshEndpoints(app);
         for (FeedEndpoint& endpoint : endpoints)
             endpoint.options.cancel = &link->cancel;
         app.feedWorker = std::thread(feedWorkerBody, app.mainWindow, link, std::move(endpoints));

@@ -121,7 +121,11 @@ Palette currentPalette()
 {
     HIGHCONTRASTW setting{};
     setting.cbSize = sizeof(setting);
-    if (!SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof(setting), &setting, 0) || !(setting.dwFlags & HCF_HIGHCONTRASTON))
+    // A UI test run can ask for high contrast ("--ui-test-high-contrast"), which Wine cannot switch on.
+    const bool forced = std::wstring_view(GetCommandLineW()).find(L"--ui-test-high-contrast") != std::wstring_view::npos;
+    if (!forced
+        && (!SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof(setting), &setting, 0)
+            || !(setting.dwFlags & HCF_HIGHCONTRASTON)))
         return Palette{};
     return highContrastPalette(SystemColours{.window = GetSysColor(COLOR_WINDOW),
                                              .windowText = GetSysColor(COLOR_WINDOWTEXT),

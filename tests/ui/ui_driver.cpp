@@ -390,8 +390,13 @@ std::wstring State::wide(const std::string& name) const
 
 State queryState(const Program& program)
 {
-    static const UINT message = RegisterWindowMessageW(L"KestruneUiTestState");
     settle(program);
+    return readState(program);
+}
+
+State readState(const Program& program)
+{
+    static const UINT message = RegisterWindowMessageW(L"KestruneUiTestState");
     State state;
     DWORD_PTR answer = 0;
     if (!SendMessageTimeoutW(program.window, message, 0, 0, SMTO_NORMAL, 5000, &answer) || answer != 1)

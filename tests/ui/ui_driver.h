@@ -78,6 +78,8 @@ struct State {
     bool flag(const std::string& name) const { return (*this)[name] == "1"; }
 };
 State queryState(const Program& program);
+// The same answer without settling first, for loops that ask often and wait by other means.
+State readState(const Program& program);
 
 // The control that has the keyboard focus in the program, by id (0 for none or the main window).
 int focusedControlId(const Program& program);

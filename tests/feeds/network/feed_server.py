@@ -2,7 +2,8 @@
 # Loopback HTTPS server for the fetch and refresh-worker tests: a throwaway certificate authority made
 # with openssl at start, canned responses by path, and a log of every request's headers.
 #
-#   feed_server.py start STATE_DIR   generate certificates, start the server in the background, wait until it listens
+#   feed_server.py start STATE_DIR [LIFETIME]   generate certificates, start the server in the background (ending by
+#                                               itself after LIFETIME seconds, 900 unless given), wait until it listens
 #   feed_server.py stop STATE_DIR    stop the server that start left running
 #
 # STATE_DIR receives ca.pem (the authority the tests trust), ports.json ({"trusted", "untrusted",
@@ -189,7 +190,7 @@ def tls_context(cert, key):
 # Commands
 
 
-def serve(state):
+def serve(state, lifetime):
     trusted_cert, trusted_key = (os.path.join(state, "trusted" + s) for s in (".pem", ".key"))
     untrusted_cert, untrusted_key = (os.path.join(state, "untrusted" + s) for s in (".pem", ".key"))
     log_path = os.path.join(state, "requests.jsonl")
@@ -212,7 +213,7 @@ def serve(state):
 
     done = threading.Event()
     signal.signal(signal.SIGTERM, lambda *_: done.set())
-    done.wait(LIFETIME_SECONDS)
+    done.wait(lifetime)
     for server in servers:
         server.shutdown()
 
@@ -250,7 +251,7 @@ def stop(state):
     return 0
 
 
-def start(state):
+def start(state, lifetime):
     os.makedirs(state, exist_ok=True)
     stop(state)
     make_server_cert(state, "trusted", *make_authority(state, "trusted", "Kestrune Loopback Test Root"))
@@ -260,7 +261,8 @@ def start(state):
         dst.write(src.read())
     log = open(os.path.join(state, "server.log"), "w")
     # Detached and with its own output: CTest waits for every holder of the test's pipes.
-    child = subprocess.Popen([sys.executable, os.path.abspath(__file__), "serve", state], stdin=subprocess.DEVNULL,
+    child = subprocess.Popen([sys.executable, os.path.abspath(__file__), "serve", state, str(lifetime)],
+                             stdin=subprocess.DEVNULL,
                              stdout=log, stderr=subprocess.STDOUT, close_fds=True, start_new_session=True)
     with open(os.path.join(state, "server.pid"), "w") as f:
         f.write(str(child.pid))
@@ -278,15 +280,16 @@ def start(state):
 
 
 def main(argv):
-    if len(argv) != 3 or argv[1] not in ("start", "stop", "serve"):
-        print(__doc__ or "usage: feed_server.py start|stop STATE_DIR", file=sys.stderr)
+    if len(argv) not in (3, 4) or argv[1] not in ("start", "stop", "serve"):
+        print(__doc__ or "usage: feed_server.py start|stop STATE_DIR [LIFETIME]", file=sys.stderr)
         return 2
     state = os.path.abspath(argv[2])
+    lifetime = int(argv[3]) if len(argv) == 4 else LIFETIME_SECONDS
     if argv[1] == "start":
-        return start(state)
+        return start(state, lifetime)
     if argv[1] == "stop":
         return stop(state)
-    serve(state)
+    serve(state, lifetime)
     return 0
 
 
