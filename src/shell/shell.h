@@ -225,6 +225,7 @@ struct SystemColours {
     COLORREF highlight = 0;
     COLORREF buttonFace = 0;
     COLORREF grayText = 0;
+    COLORREF highlightText = 0;
 };
 
 // The interface palette drawn in the theme's colours: text, lines and borders in window text,

@@ -114,6 +114,16 @@ Palette highContrastPalette(const SystemColours& colours)
     palette.line = opaque(colours.windowText);
     palette.apricot = opaque(colours.highlight);
     palette.cobaltTint = opaque(colours.buttonFace);
+    palette.headerStart = palette.headerEnd = opaque(colours.window);
+    palette.routeLine = opaque(colours.grayText);
+    palette.statusBackground = opaque(colours.window);
+    palette.statusErrorBackground = opaque(colours.highlight);
+    palette.statusErrorText = opaque(colours.highlightText);
+    palette.buttonPressed = opaque(colours.buttonFace);
+    palette.selectedRowBorder = opaque(colours.highlight);
+    palette.boardCanvas = opaque(colours.window);
+    palette.gridDot = opaque(colours.grayText);
+    palette.questionLink = opaque(colours.highlight);
     return palette;
 }
 
@@ -131,5 +141,6 @@ Palette currentPalette()
                                              .windowText = GetSysColor(COLOR_WINDOWTEXT),
                                              .highlight = GetSysColor(COLOR_HIGHLIGHT),
                                              .buttonFace = GetSysColor(COLOR_BTNFACE),
-                                             .grayText = GetSysColor(COLOR_GRAYTEXT)});
+                                             .grayText = GetSysColor(COLOR_GRAYTEXT),
+                                             .highlightText = GetSysColor(COLOR_HIGHLIGHTTEXT)});
 }

@@ -124,6 +124,18 @@ struct Palette {
     std::uint32_t line = 0xFFE0E1DD;
     std::uint32_t apricot = 0xFFFFB782;
     std::uint32_t cobaltTint = 0xFFE9EFFF;
+    // The chrome's and the views' own tints, which high contrast maps to the theme's colours too.
+    std::uint32_t headerStart = 0xFFF6F6F1;
+    std::uint32_t headerEnd = 0xFFFEEEDE;
+    std::uint32_t routeLine = 0xFFCCD6F4;
+    std::uint32_t statusBackground = 0xFFECEFE8;
+    std::uint32_t statusErrorBackground = 0xFFFEEADC;
+    std::uint32_t statusErrorText = 0xFF8B3E1B;
+    std::uint32_t buttonPressed = 0xFFC8D3EE;
+    std::uint32_t selectedRowBorder = 0xFFA0B4EF;
+    std::uint32_t boardCanvas = 0xFFF2F2EB;
+    std::uint32_t gridDot = 0xFFD3D8D7;
+    std::uint32_t questionLink = 0xFFBA7547;
 
     bool operator==(const Palette&) const = default;
 };

@@ -131,10 +131,6 @@ LabelLayout paintButton(Canvas& canvas, const ButtonFace& face, const Palette& p
 DipRect statusTextRect(float width, float height, bool unsavedChanges);
 std::wstring connectionsLine(std::size_t links);  // "3 connections"
 
-inline constexpr std::uint32_t STATUS_BACKGROUND = 0xFFECEFE8;
-inline constexpr std::uint32_t STATUS_ERROR_BACKGROUND = 0xFFFEEADC;
-inline constexpr std::uint32_t STATUS_ERROR_TEXT = 0xFF8B3E1B;
-inline constexpr std::uint32_t BUTTON_PRESSED = 0xFFC8D3EE;
 
 // ---------------------------------------------------------------------------------------------
 // Sections: painters, mouse and the view commands

@@ -15,10 +15,7 @@ using namespace views_detail;
 
 namespace {
 
-constexpr std::uint32_t BOARD_CANVAS = 0xFFF2F2EB;
-constexpr std::uint32_t GRID_DOT = 0xFFD3D8D7;
 constexpr std::uint32_t CARD_SHADOW = 0x192C3555;
-constexpr std::uint32_t QUESTION_LINK = 0xFFBA7547;
 constexpr double GRID_STEP = 24.0;
 
 // ---------------------------------------------------------------------------------------------
@@ -57,7 +54,7 @@ GridDots gridDots(const DipRect& L, const BoardView& view, float scale)
 }
 
 // All dots go into one path filled once: the same dots as one fill per dot, at a fraction of the calls.
-void fillDots(Canvas& canvas, const std::vector<float>& columns, const std::vector<float>& rows)
+void fillDots(Canvas& canvas, std::uint32_t colour, const std::vector<float>& columns, const std::vector<float>& rows)
 {
     if (columns.empty() || rows.empty())
         return;
@@ -70,7 +67,7 @@ void fillDots(Canvas& canvas, const std::vector<float>& columns, const std::vect
     for (const float x : columns)
         for (const float y : rows)
             recordStatus(canvas, gp::GdipAddPathEllipse(rawPath, x, y, 1.5f, 1.5f));
-    if (BrushPtr brush = solidBrush(canvas, GRID_DOT))
+    if (BrushPtr brush = solidBrush(canvas, colour))
         recordStatus(canvas, gp::GdipFillPath(canvas.graphics, brush.get(), rawPath));
 }
 
@@ -240,11 +237,11 @@ struct BoardSurface {
     int top = 0;
 };
 
-void paintGrid(BoardSurface& surface, const DipRect& L, const BoardView& view)
+void paintGrid(BoardSurface& surface, const Palette& palette, const DipRect& L, const BoardView& view)
 {
     const GridDots dots = gridDots(L, view, surface.canvas.scale);
     if (!surface.pictures || dots.rows.empty()) {
-        fillDots(surface.canvas, dots.columns, dots.rows);
+        fillDots(surface.canvas, palette.gridDot, dots.columns, dots.rows);
         return;
     }
     // Every row is the same row of dots: paint one, blend it at each row's place.
@@ -254,10 +251,10 @@ void paintGrid(BoardSurface& surface, const DipRect& L, const BoardView& view)
     int status = 0;
     const Sprite row = paintSprite(pictures.scratch, pictures.layerWidth, pictureExtent(1.5, s), surface.canvas,
                                    static_cast<float>(-surface.left), static_cast<float>(PICTURE_MARGIN - firstRow),
-                                   [&](Canvas& c) { fillDots(c, dots.columns, {dots.rows.front()}); }, status);
+                                   [&](Canvas& c) { fillDots(c, palette.gridDot, dots.columns, {dots.rows.front()}); }, status);
     recordStatus(surface.canvas, status);
     if (!row) {
-        fillDots(surface.canvas, dots.columns, dots.rows);
+        fillDots(surface.canvas, palette.gridDot, dots.columns, dots.rows);
         return;
     }
     for (const float y : dots.rows)
@@ -500,7 +497,7 @@ void paintLinks(BoardSurface& surface, const AppState& app, const Library& libra
     GpPen* dashed = nullptr;
     recordStatus(canvas, gp::GdipCreatePen1(p.cobalt, 2.0f, Gdiplus::UnitWorld, &solid));
     PenPtr solidOwner(solid);
-    recordStatus(canvas, gp::GdipCreatePen1(QUESTION_LINK, 2.0f, Gdiplus::UnitWorld, &dashed));
+    recordStatus(canvas, gp::GdipCreatePen1(p.questionLink, 2.0f, Gdiplus::UnitWorld, &dashed));
     PenPtr dashedOwner(dashed);
     if (dashed)
         recordStatus(canvas, gp::GdipSetPenDashStyle(dashed, Gdiplus::DashStyleDash));
@@ -531,7 +528,7 @@ void paintLinks(BoardSurface& surface, const AppState& app, const Library& libra
 void paintCanvasInside(BoardSurface& surface, AppState& app, const Library& library, const DipRect& L,
                        const BoardView& view)
 {
-    paintGrid(surface, L, view);
+    paintGrid(surface, app.palette, L, view);
 
     // The cards' places come first, so the links they hide can be left out.
     app.hitRows.clear();
@@ -628,7 +625,7 @@ void paintBoard(Canvas& canvas, AppState& app, const Library& library)
 {
     const DipRect L = app.boardViewRect;
     const BoardView view = boardViewOf(app);
-    fillRoundedRect(canvas, L, 12, BOARD_CANVAS, app.palette.line);
+    fillRoundedRect(canvas, L, 12, app.palette.boardCanvas, app.palette.line);
     if (!paintThroughLayer(canvas, app, library, L, view)) {
         Gdiplus::GraphicsState saved = 0;
         recordStatus(canvas, gp::GdipSaveGraphics(canvas.graphics, &saved));

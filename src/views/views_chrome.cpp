@@ -13,16 +13,13 @@ using Gdiplus::GpStatus;
 
 namespace {
 
-constexpr std::uint32_t HEADER_GRADIENT_START = 0xFFF6F6F1;
-constexpr std::uint32_t HEADER_GRADIENT_END = 0xFFFEEEDE;
-constexpr std::uint32_t ROUTE_LINE = 0xFFCCD6F4;
 constexpr float SIDEBAR_WIDTH = 206.0f;
 
-void paintHeaderBand(Canvas& canvas, float W)
+void paintHeaderBand(Canvas& canvas, const Palette& p, float W)
 {
     const Gdiplus::PointF from(SIDEBAR_WIDTH, 0.0f), to(W, 144.0f);
     Gdiplus::GpLineGradient* gradient = nullptr;
-    const GpStatus status = gp::GdipCreateLineBrush(&from, &to, HEADER_GRADIENT_START, HEADER_GRADIENT_END,
+    const GpStatus status = gp::GdipCreateLineBrush(&from, &to, p.headerStart, p.headerEnd,
                                                     Gdiplus::WrapModeTile, &gradient);
     recordStatus(canvas, status);
     if (status != Gdiplus::Ok)
@@ -53,8 +50,8 @@ void paintHeaderTexts(Canvas& canvas, const AppState& app)
 
 void paintRouteMark(Canvas& canvas, const Palette& p)
 {
-    drawLine(canvas, ROUTE_LINE, 2.0f, 26, 96, 77, 72);
-    drawLine(canvas, ROUTE_LINE, 2.0f, 77, 72, 104, 124);
+    drawLine(canvas, p.routeLine, 2.0f, 26, 96, 77, 72);
+    drawLine(canvas, p.routeLine, 2.0f, 77, 72, 104, 124);
     drawLine(canvas, p.apricot, 2.0f, 104, 124, 178, 106);
     fillEllipse(canvas, {19, 89, 14, 14}, p.cobalt);
     fillEllipse(canvas, {72, 67, 10, 10}, p.cobalt);
@@ -87,11 +84,11 @@ void paintSidebar(Canvas& canvas, const AppState& app, const Library& library)
 void paintStatusLine(Canvas& canvas, const AppState& app)
 {
     const float W = app.clientWidthDip, H = app.clientHeightDip;
-    fillRect(canvas, {0, H - 38, W, 38}, app.statusIsError ? STATUS_ERROR_BACKGROUND : STATUS_BACKGROUND);
+    fillRect(canvas, {0, H - 38, W, 38}, app.statusIsError ? app.palette.statusErrorBackground : app.palette.statusBackground);
     const std::wstring_view text = app.statusText.empty() ? std::wstring_view(UiText(UiStringKey::Ready))
                                                           : std::wstring_view(app.statusText);
     drawText(canvas, text, statusTextRect(W, H, app.unsavedChanges),
-             {.size = 12.0f, .colour = app.statusIsError ? STATUS_ERROR_TEXT : app.palette.muted});
+             {.size = 12.0f, .colour = app.statusIsError ? app.palette.statusErrorText : app.palette.muted});
 }
 
 void paintSection(Canvas& canvas, AppState& app, const Library& library)
@@ -139,7 +136,7 @@ ButtonColours buttonColours(ControlId id, const ButtonLook& look, const Palette&
         colours = {look.section == Section::Preferences ? p.card : p.paper, p.ink};
 
     if (look.pressed)
-        colours.fill = BUTTON_PRESSED;
+        colours.fill = p.buttonPressed;
     if (look.disabled)
         colours = {p.paper, p.muted};
     return colours;
@@ -171,7 +168,7 @@ void paintFrame(Canvas& canvas, AppState& app, const Library& library)
 {
     const float W = app.clientWidthDip, H = app.clientHeightDip;
     fillRect(canvas, {0, 0, W, H}, app.palette.paper);
-    paintHeaderBand(canvas, W);
+    paintHeaderBand(canvas, app.palette, W);
     paintSidebar(canvas, app, library);
     paintHeaderTexts(canvas, app);
     paintSection(canvas, app, library);
@@ -205,7 +202,7 @@ void paintChrome(Canvas& canvas, AppState& app, const Library& library)
 {
     const float W = app.clientWidthDip, H = app.clientHeightDip;
     fillRect(canvas, {0, 0, W, H}, app.palette.paper);
-    paintHeaderBand(canvas, W);
+    paintHeaderBand(canvas, app.palette, W);
     paintSidebar(canvas, app, library);
     paintHeaderTexts(canvas, app);
     paintStatusLine(canvas, app);

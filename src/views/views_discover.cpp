@@ -12,7 +12,6 @@ using namespace views_detail;
 
 namespace {
 
-constexpr std::uint32_t SELECTED_ROW_BORDER = 0xFFA0B4EF;
 constexpr float LIST_VIEW_TOP = 204.0f;
 
 // The panel's left edge: beside the list in Discover, beside the canvas on the board.
@@ -32,7 +31,7 @@ void paintRow(Canvas& canvas, const AppState& app, const Story& story, float y)
     const Palette& p = app.palette;
     const bool selected = story.id == app.selectedStoryId;
     fillRoundedRect(canvas, {LIST_ROW_LEFT, y, LIST_ROW_WIDTH, LIST_ROW_HEIGHT}, 10, selected ? p.cobaltTint : p.card,
-                    selected ? SELECTED_ROW_BORDER : p.line);
+                    selected ? p.selectedRowBorder : p.line);
     if (selected)
         fillRect(canvas, {225, y + 20, 3, 73}, p.cobalt);
     drawText(canvas, std::string_view(story.source), {240, y + 12, 300, 18},

@@ -220,7 +220,8 @@ TEST(HighContrast, ThemeColoursReplaceThePaletteAndTheUsualColoursStayOtherwise)
                                                            .windowText = RGB(255, 255, 255),
                                                            .highlight = RGB(0x1A, 0xEB, 0xFF),
                                                            .buttonFace = RGB(0x20, 0x20, 0x20),
-                                                           .grayText = RGB(0x3F, 0xF2, 0x3F)});
+                                                           .grayText = RGB(0x3F, 0xF2, 0x3F),
+                                                           .highlightText = RGB(0, 0, 0)});
     EXPECT_EQ(dark.ink, 0xFFFFFFFFu);
     EXPECT_EQ(dark.line, 0xFFFFFFFFu) << "borders must show against the window colour";
     EXPECT_EQ(dark.paper, 0xFF000000u);
@@ -230,6 +231,20 @@ TEST(HighContrast, ThemeColoursReplaceThePaletteAndTheUsualColoursStayOtherwise)
     EXPECT_EQ(dark.muted, 0xFF3FF23Fu);
     EXPECT_EQ(dark.cobaltTint, 0xFF202020u);
     EXPECT_EQ(colourRef(dark.cobalt), RGB(0x1A, 0xEB, 0xFF));
+    // The tints of their own follow as well: no light band, canvas or status line on black.
+    for (const std::uint32_t background : {dark.headerStart, dark.headerEnd, dark.statusBackground, dark.boardCanvas})
+        EXPECT_EQ(background, 0xFF000000u);
+    EXPECT_EQ(dark.statusErrorBackground, 0xFF1AEBFFu);
+    EXPECT_EQ(dark.statusErrorText, 0xFF000000u);
+    EXPECT_EQ(dark.selectedRowBorder, 0xFF1AEBFFu);
+    EXPECT_EQ(dark.questionLink, 0xFF1AEBFFu);
+    EXPECT_EQ(dark.gridDot, 0xFF3FF23Fu);
+    EXPECT_EQ(dark.routeLine, 0xFF3FF23Fu);
+    EXPECT_EQ(dark.buttonPressed, 0xFF202020u);
+    const Palette usual;
+    EXPECT_EQ(usual.statusBackground, 0xFFECEFE8u);
+    EXPECT_EQ(usual.boardCanvas, 0xFFF2F2EBu);
+    EXPECT_EQ(usual.headerEnd, 0xFFFEEEDEu);
 
     HIGHCONTRASTW setting{};
     setting.cbSize = sizeof(setting);
