@@ -3,6 +3,8 @@
 // (KESTRUNE_FUZZ_CASES) and the reduction of a failing input.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -76,9 +78,18 @@ inline std::string escaped(std::string_view bytes)
     return text;
 }
 
+// Printed, and kept in the test report as a "figure" property, which the run's summary lists.
+inline void reportFigure(const std::string& line)
+{
+    std::printf("%s\n", line.c_str());
+    std::fflush(stdout);
+    ::testing::Test::RecordProperty("figure", line);
+}
+
 inline void reportRandomised(const char* target, long long cases, long long failures, std::uint64_t seed)
 {
-    std::printf("randomised %s: %lld cases, %lld failures, seed %llu\n", target, cases, failures,
-                static_cast<unsigned long long>(seed));
-    std::fflush(stdout);
+    char line[200];
+    std::snprintf(line, sizeof line, "randomised %s: %lld cases, %lld failures, seed %llu", target, cases, failures,
+                  static_cast<unsigned long long>(seed));
+    reportFigure(line);
 }

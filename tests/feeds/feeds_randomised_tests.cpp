@@ -658,9 +658,7 @@ TEST(RandomisedRss, EveryMutatedFeedKeepsTheReadersPromises)
     finished = true;
     watchdog.join();
     SetUnhandledExceptionFilter(previousFilter);
-    std::printf("randomised rss: %zu cases, %zu failures, seed %llu\n", cases, failures,
-                static_cast<unsigned long long>(seed));
-    std::fflush(stdout);
+    reportRandomised("rss", static_cast<long long>(cases), static_cast<long long>(failures), seed);
 }
 
 // Inputs the randomised run reduced: bodies that end within or right after the XML declaration,

@@ -325,9 +325,7 @@ TEST(RandomisedUrlPolicy, AcceptsOnlyWhatABrowserReadsAsAnAgencyPage)
                       << '"' << escaped(small.substr(0, 300)) << "\" (case " << i << " of seed " << seed
                       << ", reduced from \"" << escaped(url.substr(0, 160)) << "\")";
     }
-    std::printf("randomised url-policy: %zu cases, %zu failures, seed %llu\n", cases, failures,
-                static_cast<unsigned long long>(seed));
-    std::fflush(stdout);
+    reportRandomised("url-policy", static_cast<long long>(cases), static_cast<long long>(failures), seed);
 }
 
 // Inputs the randomised run reduced: hosts no browser reads as an agency name.

@@ -365,8 +365,10 @@ TEST(KestruneSoak, HoldsNoMoreObjectsHandlesOrMemoryAfterManyCycles)
     // Warm-up is the first sampling interval: fonts, caches, the fetched stories and the first save.
     const Sample& warm = samples.size() > 2 ? samples[1] : samples.front();
     const Sample& last = samples.back();
-    std::printf("soak: %d cycles, %s\n", cycles, describe(warm, last).c_str());
+    const std::string figure = "soak: " + std::to_string(cycles) + " cycles, " + describe(warm, last);
+    std::printf("%s\n", figure.c_str());
     std::fflush(stdout);
+    RecordProperty("figure", figure);
     if (warm.gdi >= 0 && last.gdi >= 0) {
         EXPECT_LE(last.gdi - warm.gdi, GUI_OBJECT_GROWTH) << "GDI objects keep growing";
         EXPECT_LE(last.user - warm.user, GUI_OBJECT_GROWTH) << "USER objects keep growing";
