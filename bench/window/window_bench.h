@@ -26,6 +26,7 @@ double median(std::vector<double> values);
 struct Repetitions {
     int warmUp = 3;
     int paints = 15;
+    int startWarmUp = 1;
     int starts = 5;
     int selections = 5;
     int atlasEntries = 3;

@@ -107,7 +107,8 @@ bool writeMaximalLibrary()
             library = maximalLibrary(bodyBytes);
             text = libraryText(library);
         }
-        std::printf("library: %zu stories, %zu links, story %zu with a %zu-byte body, the others %zu bytes, file %zu bytes\n",
+        std::printf("library: %zu stories, %zu links, story %zu with a %zu-byte body, the others %zu bytes, "
+                    "file %zu bytes\n",
                     library.stories.size(), library.links.size(), BIG_STORY_INDEX + 1, BODY_LIMIT, bodyBytes,
                     text.size());
         return storeLibrary(library, libraryPath());

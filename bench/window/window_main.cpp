@@ -62,6 +62,12 @@ private:
     std::set<std::string> printed_;
 };
 
+// The median, or -1 when any one of the samples could not be taken.
+double medianOf(const std::vector<double>& times)
+{
+    return std::any_of(times.begin(), times.end(), [](double t) { return t < 0; }) ? -1 : median(times);
+}
+
 double ratio(double subject, double baseline)
 {
     return subject > 0 && baseline > 0 ? subject / baseline : -1;
@@ -127,35 +133,27 @@ void calibrate(Results& results, const Repetitions& reps)
 // ---------------------------------------------------------------------------------------------
 // Start to first frame
 
-void measureStarts(Results& results, const Repetitions& reps)
+// Program and bare window process in turn, so that load from elsewhere falls on both alike.
+void measureStart(Results& results, const Repetitions& reps, const char* key, const char* library)
 {
     const std::wstring bare = moduleFolder() + L"\\bare_window.exe";
     const std::wstring program = ui::kestruneExe();
-    const auto series = [&](const char* name, double& programMedian, double& bareMedian) {
-        // One untimed start of each first: the first run of an executable reads it from disk.
+    // Untimed starts first: the first run of an executable reads it from disk.
+    for (int i = 0; i < reps.startWarmUp; ++i) {
         timeToFirstFrame(bare, L"", BARE_WINDOW_CLASS);
         timeToFirstFrame(program, L"--ui-test", ui::TEST_WINDOW_CLASS);
-        std::vector<double> programTimes, bareTimes;
-        for (int i = 0; i < reps.starts; ++i) {
-            bareTimes.push_back(timeToFirstFrame(bare, L"", BARE_WINDOW_CLASS));
-            programTimes.push_back(timeToFirstFrame(program, L"--ui-test", ui::TEST_WINDOW_CLASS));
-        }
-        bareMedian = median(bareTimes);
-        programMedian = median(programTimes);
-        const bool failed = std::count_if(programTimes.begin(), programTimes.end(), [](double t) { return t < 0; })
-                         || std::count_if(bareTimes.begin(), bareTimes.end(), [](double t) { return t < 0; });
-        std::printf("start to first frame, %s: program %.1f ms, bare window process %.1f ms\n", name, programMedian,
-                    bareMedian);
-        if (failed)
-            programMedian = -1;
-    };
-    double seed = -1, seedBare = -1, large = -1, largeBare = -1;
-    if (writeSeedLibrary())
-        series("seed library", seed, seedBare);
-    results.print("start.seed.ratio", ratio(seed, seedBare), "start, seed library / bare window");
-    if (writeMaximalLibrary())
-        series("600 stories", large, largeBare);
-    results.print("start.600.ratio", ratio(large, largeBare), "start, 600 stories / bare window");
+    }
+    std::vector<double> programTimes, bareTimes;
+    for (int i = 0; i < reps.starts; ++i) {
+        bareTimes.push_back(timeToFirstFrame(bare, L"", BARE_WINDOW_CLASS));
+        programTimes.push_back(timeToFirstFrame(program, L"--ui-test", ui::TEST_WINDOW_CLASS));
+    }
+    const double programMedian = medianOf(programTimes);
+    const double bareMedian = medianOf(bareTimes);
+    std::printf("start to first frame, %s: program %.1f ms, bare window process %.1f ms\n", library, programMedian,
+                bareMedian);
+    const std::string what = std::string("start, ") + library + " / bare window";
+    results.print(key, ratio(programMedian, bareMedian), what.c_str());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -167,8 +165,14 @@ struct Session {
     RECT area{};
 
     int px(double dip) const { return static_cast<int>(dip * scale + 0.5); }
-    double repaint(const Repetitions& reps) const { return medianRepaint(program.window, true, reps.warmUp, reps.paints); }
-    bool inState(const std::string& name, const std::string& value) const { return ui::queryState(program)[name] == value; }
+    double repaint(const Repetitions& reps) const
+    {
+        return medianRepaint(program.window, true, reps.warmUp, reps.paints);
+    }
+    bool inState(const std::string& name, const std::string& value) const
+    {
+        return ui::queryState(program)[name] == value;
+    }
     Settling clickUntilSettled(const std::function<void()>& action, const std::function<bool()>& done = {},
                                std::chrono::milliseconds timeout = 60s) const
     {
@@ -186,6 +190,15 @@ struct Session {
         return result;
     }
 };
+
+// When each new picture was first seen, as a line of the report.
+void printPictures(const char* what, const Settling& settling)
+{
+    std::printf("  %s: pictures first seen at", what);
+    for (const Frame& frame : settling.frames)
+        std::printf(" %.0f", frame.ms);
+    std::printf(" ms\n");
+}
 
 void measureDiscover(Results& results, const Session& s, const Repetitions& reps)
 {
@@ -208,9 +221,12 @@ void measureDiscover(Results& results, const Session& s, const Repetitions& reps
         const Settling big = s.clickUntilSettled([&] { postMouseClick(s.program, x, bigRow); },
                                                  [&] { return s.inState("selectedStoryId", bigId); });
         times.push_back(big.settled ? big.settledMs : -1);
+        if (i == 0) {
+            printPictures("selecting the largest story", big);
+            ui::saveScreenshot(s.program, L"window-bench-big-story");
+        }
     }
-    const bool failed = std::count_if(times.begin(), times.end(), [](double t) { return t < 0; }) > 0;
-    results.print("select.bigstory.ms", failed ? -1 : median(times), "select the 24,000-byte story to settled, ms");
+    results.print("select.bigstory.ms", medianOf(times), "select the 24,000-byte story to settled, ms");
 }
 
 void measureBoard(Results& results, const Session& s, const Repetitions& reps)
@@ -218,6 +234,7 @@ void measureBoard(Results& results, const Session& s, const Repetitions& reps)
     const Settling entered = s.clickUntilSettled([&] { postClick(s.program, SECTION_BOARD); },
                                                  [&] { return s.inState("section", "1"); });
     std::printf("entering the board, click to settled: %.1f ms\n", entered.settledMs);
+    ui::saveScreenshot(s.program, L"window-bench-board-opened");
     results.print("paint.board600.ms", s.repaint(reps), "repaint, board with 600 cards as it opens, ms");
 
     sendCommand(s.program, FIT_BOARD);
@@ -225,20 +242,24 @@ void measureBoard(Results& results, const Session& s, const Repetitions& reps)
     // A notch at the canvas centre, up and down in turn, so every step paints each card afresh.
     const int x = s.px(224 + (CLIENT_WIDTH - 600) / 2.0), y = s.px(204 + (CLIENT_HEIGHT - 268) / 2.0);
     std::vector<double> steps, steady;
+    std::string zooms;
     for (int i = 0; i < reps.warmUp + reps.paints; ++i) {
         const auto start = Clock::now();
         sendWheel(s.program, x, y, i % 2 == 0 ? 120 : -120);
         const bool painted = waitUntilPainted(s.program.window, true);
         const double step = painted ? millisecondsSince(start) : -1;
         const double again = timeRepaint(s.program.window, true);
+        if (i < 2)
+            zooms.append(" ").append(ui::queryState(s.program)["boardZoom"]);
         if (i >= reps.warmUp) {
             steps.push_back(step);
             steady.push_back(again);
         }
     }
-    const auto failed = [](const std::vector<double>& v) { return std::count_if(v.begin(), v.end(), [](double t) { return t < 0; }) > 0; };
-    results.print("paint.board600.zoomstep.ms", failed(steps) ? -1 : median(steps), "first paint after a wheel notch, board, ms");
-    results.print("paint.board600.steady.ms", failed(steady) ? -1 : median(steady), "repaint of the unchanged board, ms");
+    std::printf("board zoom after the first two notches:%s\n", zooms.c_str());
+    ui::saveScreenshot(s.program, L"window-bench-board-zoomed");
+    results.print("paint.board600.zoomstep.ms", medianOf(steps), "first paint after a wheel notch, board, ms");
+    results.print("paint.board600.steady.ms", medianOf(steady), "repaint of the unchanged board, ms");
 }
 
 void measureAtlas(Results& results, const Session& s, const Repetitions& reps)
@@ -252,8 +273,21 @@ void measureAtlas(Results& results, const Session& s, const Repetitions& reps)
     for (int i = 0; i < reps.atlasEntries; ++i) {
         // Turn about with the program's decode, so that load from elsewhere falls on both alike.
         decodes.push_back(timeBareDecodeOfPlate0(ui::kestruneExe()));
-        const Settling entered = s.clickUntilSettled([&] { postClick(s.program, SECTION_ATLAS); },
-                                                     [&] { return shown("2", "0"); }, DECODE_TIMEOUT);
+        bool previewSaved = false;
+        const Settling entered = s.clickUntilSettled(
+            [&] { postClick(s.program, SECTION_ATLAS); },
+            [&] {
+                if (shown("2", "0"))
+                    return true;
+                if (!previewSaved && i == 0)
+                    previewSaved = ui::saveScreenshot(s.program, L"window-bench-atlas-preview");
+                return false;
+            },
+            DECODE_TIMEOUT);
+        if (i == 0) {
+            printPictures("entering the atlas", entered);
+            ui::saveScreenshot(s.program, L"window-bench-atlas-plate0");
+        }
         previews.push_back(entered.settled ? entered.longestEarlierMs : -1);
         settles.push_back(entered.settled ? entered.settledMs : -1);
         if (i + 1 < reps.atlasEntries)
@@ -262,10 +296,9 @@ void measureAtlas(Results& results, const Session& s, const Repetitions& reps)
     const MemoryFigures plate0 = memoryOf(s.program.process);
     std::printf("memory, plate 0 shown: working set %.1f MiB, peak %.1f MiB, private %.1f MiB\n",
                 plate0.workingSetMiB, plate0.peakWorkingSetMiB, plate0.privateMiB);
-    const auto failed = [](const std::vector<double>& v) { return std::count_if(v.begin(), v.end(), [](double t) { return t < 0; }) > 0; };
-    const double decode = failed(decodes) ? -1 : median(decodes), settle = failed(settles) ? -1 : median(settles);
+    const double decode = medianOf(decodes), settle = medianOf(settles);
     std::printf("plate 0: click to settled full plate %.0f ms, bare WIC decode %.0f ms\n", settle, decode);
-    results.print("atlas.preview.ms", failed(previews) ? -1 : median(previews), "click to preview on screen, ms");
+    results.print("atlas.preview.ms", medianOf(previews), "click to preview on screen, ms");
     results.print("atlas.plate0.settle.ratio", ratio(settle, decode), "click to settled plate 0 / bare decode");
     results.print("mem.plate0.peakws.mib", plate0.peakWorkingSetMiB, "peak working set, plate 0 shown, MiB");
 
@@ -273,9 +306,12 @@ void measureAtlas(Results& results, const Session& s, const Repetitions& reps)
     for (int i = 0; i < 3; ++i)
         sendCommand(s.program, ZOOM_OUT);
     waitUntilPainted(s.program.window, true);
+    std::printf("atlas zoom three steps out from fit: %s\n", ui::queryState(s.program)["atlasZoom"].c_str());
     results.print("paint.atlas.zoomout3.ms", s.repaint(reps), "repaint, atlas three steps out from fit, ms");
     sendCommand(s.program, ACTUAL_PIXELS);
     waitUntilPainted(s.program.window, true);
+    std::printf("atlas zoom at actual pixels: %s\n", ui::queryState(s.program)["atlasZoom"].c_str());
+    ui::saveScreenshot(s.program, L"window-bench-atlas-actual");
     results.print("paint.atlas.actual.ms", s.repaint(reps), "repaint, atlas at actual pixels, ms");
 
     postClick(s.program, PLATE_1);
@@ -284,13 +320,12 @@ void measureAtlas(Results& results, const Session& s, const Repetitions& reps)
     const MemoryFigures plate1 = memoryOf(s.program.process);
     std::printf("memory, after switching to plate 1: working set %.1f MiB, peak %.1f MiB, private %.1f MiB\n",
                 plate1.workingSetMiB, plate1.peakWorkingSetMiB, plate1.privateMiB);
-    results.print("mem.plate1.ws.mib", loaded ? plate1.workingSetMiB : -1, "working set after switching to plate 1, MiB");
+    results.print("mem.plate1.ws.mib", loaded ? plate1.workingSetMiB : -1,
+                  "working set after switching to plate 1, MiB");
 }
 
 void measureSession(Results& results, const Repetitions& reps)
 {
-    if (!writeMaximalLibrary())
-        return;
     ui::Program program = ui::launch(L"--ui-test");
     if (!program.window) {
         results.note("the program showed no window");
@@ -324,7 +359,7 @@ int main(int argc, char** argv)
     }
     Repetitions reps;
     if (shortForm)
-        reps = Repetitions{.warmUp = 1, .paints = 3, .starts = 1, .selections = 1, .atlasEntries = 1};
+        reps = Repetitions{.warmUp = 1, .paints = 3, .startWarmUp = 0, .starts = 1, .selections = 1, .atlasEntries = 1};
     ensureBuildFolder();
     const HWND idle = createIdleWindow();
 
@@ -339,10 +374,15 @@ int main(int argc, char** argv)
     bool complete = true;
     if (!calibrationOnly) {
         ui::resetDataFolder();
-        phase("start to first frame");
-        measureStarts(results, reps);
-        phase("one session with 600 stories");
-        measureSession(results, reps);
+        phase("start to first frame, seed library");
+        if (writeSeedLibrary())
+            measureStart(results, reps, "start.seed.ratio", "seed library");
+        phase("start to first frame, 600 stories");
+        if (writeMaximalLibrary()) {
+            measureStart(results, reps, "start.600.ratio", "600 stories");
+            phase("one session with 600 stories");
+            measureSession(results, reps);
+        }
         ui::resetDataFolder();
         complete = results.complete();
     }

@@ -39,7 +39,9 @@ bool waitUntilPainted(HWND window, bool children, std::chrono::milliseconds time
 {
     const auto deadline = Clock::now() + timeout;
     DWORD_PTR ignored = 0;
-    const auto roundTrip = [&] { return SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored) != 0; };
+    const auto roundTrip = [&] {
+        return SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored) != 0;
+    };
     // Each round trip returns once the thread has taken its next message; sent messages come
     // before a paint, so the update region is read again after every one until none is left.
     // BeginPaint empties the region as the paint starts: an empty region counts only when it is

@@ -26,7 +26,8 @@ double mebibytes(SIZE_T bytes)
 
 void postClick(const ui::Program& program, int id)
 {
-    PostMessageW(program.window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(ui::control(program, id)));
+    PostMessageW(program.window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(ui::control(program, id)));
 }
 
 void sendCommand(const ui::Program& program, int id)
