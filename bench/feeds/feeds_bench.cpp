@@ -116,7 +116,8 @@ double median(std::vector<double> values)
     return values[values.size() / 2];
 }
 
-void compare(const char* name, const std::string& body)
+// The ratio reader / bare loop, or -1 when either failed.
+double compare(const char* name, const std::string& body)
 {
     std::vector<double> bare, reader;
     std::size_t stories = 0;
@@ -128,14 +129,14 @@ void compare(const char* name, const std::string& body)
         if (baseline.last != S_FALSE) {
             std::printf("%s: the bare loop stopped with 0x%08lx before the end\n", name,
                         static_cast<unsigned long>(baseline.last));
-            return;
+            return -1;
         }
         start = seconds();
         try {
             stories = readRssFeed(body, "NASA").size();
         } catch (const Failure& failure) {
             std::printf("%s: reader failed: %s\n", name, failure.reason());
-            return;
+            return -1;
         }
         reader.push_back(seconds() - start);
     }
@@ -143,7 +144,8 @@ void compare(const char* name, const std::string& body)
     std::printf("%s: %zu bytes, %zu stories, %zu value units\n", name, body.size(), stories, baseline.units);
     std::printf("  bare loop   median %8.2f ms\n", bareMedian * 1000);
     std::printf("  readRssFeed median %8.2f ms\n", readerMedian * 1000);
-    std::printf("  ratio readRssFeed / bare loop = %.3f (target <= 1.5)\n", readerMedian / bareMedian);
+    std::printf("  ratio readRssFeed / bare loop = %.3f\n", readerMedian / bareMedian);
+    return readerMedian / bareMedian;
 }
 
 }  // namespace
@@ -151,8 +153,12 @@ void compare(const char* name, const std::string& body)
 int main()
 {
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    compare("whole feed read (all but the last 40 items refused)", buildFeed(40, false));
+    // The whole document read is the figure: the early stop reads less than the bare loop does.
+    const double whole = compare("whole feed read (all but the last 40 items refused)", buildFeed(40, false));
     compare("stop at 80 stories (every item acceptable)", buildFeed(0, true));
     CoUninitialize();
+    if (whole < 0)
+        return 1;
+    std::printf("RESULT feed.ratio %.2f\n", whole);
     return 0;
 }
