@@ -312,6 +312,9 @@ int runApplication(HINSTANCE instance)
     }
     ShowWindow(app.mainWindow, SW_SHOW);
     UpdateWindow(app.mainWindow);
+    // The atlas previews are made once the window is up, so neither the start nor the first visit
+    // to the atlas waits for them.
+    SetTimer(app.mainWindow, TIMER_PREVIEWS, TIMER_PREVIEWS_MS, nullptr);
     app.nextAutoCheck = currentUnixSeconds() + AUTO_CHECK_INTERVAL;
     if (s.library.settings.automatic)
         startRefresh(app, s.library);

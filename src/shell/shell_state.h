@@ -86,6 +86,8 @@ inline constexpr UINT_PTR TIMER_NOTE_SAVE = 2;
 inline constexpr UINT TIMER_NOTE_SAVE_MS = 900;
 inline constexpr UINT_PTR TIMER_BOARD_ZOOM_REST = 3;
 inline constexpr UINT TIMER_BOARD_ZOOM_REST_MS = 160;  // the wheel counts as resting after this
+inline constexpr UINT_PTR TIMER_PREVIEWS = 4;
+inline constexpr UINT TIMER_PREVIEWS_MS = 1000;  // after the first frame, while the user looks
 inline constexpr DWORD FEED_WORKER_GRACE_MS = 1500;  // quitting waits no longer for a stalled fetch
 
 inline constexpr std::int32_t LIST_ROW_PITCH = 123;

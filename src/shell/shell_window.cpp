@@ -189,6 +189,9 @@ LRESULT onTimer(Session& s, WPARAM id)
     if (id == TIMER_NOTE_SAVE) {
         KillTimer(s.app.mainWindow, TIMER_NOTE_SAVE);
         commitNote(s.app, s.library);
+    } else if (id == TIMER_PREVIEWS) {
+        KillTimer(s.app.mainWindow, TIMER_PREVIEWS);
+        loadPreviewImages(s.app);
     } else if (id == TIMER_BOARD_ZOOM_REST) {
         KillTimer(s.app.mainWindow, TIMER_BOARD_ZOOM_REST);
         s.app.boardZoomTurning = false;

@@ -270,7 +270,8 @@ struct ImageLevel {
 // 24-bit rows the bitmap is made over, live here too, so they go when the bitmap goes.
 struct ImageLevels {
     std::vector<ImageLevel> levels;
-    std::vector<std::uint8_t> full;
+    std::unique_ptr<std::uint8_t[]> full;  // left uninitialised until the decoder writes it
+    std::size_t fullStride = 0;            // bytes per row of `full`
 };
 
 struct PlateDecodeOptions {

@@ -174,6 +174,20 @@ void drawLoadedPlate(Canvas& canvas, const AppState& app, const DipRect& view)
         source = raw;
         srcX = 0;
         srcY = 0;
+    } else if (app.plateImage.levels && app.plateImage.levels->full) {
+        // The same for the full plate's own 24-bit rows: drawn whole, GDI+ would convert them all.
+        const ImageLevels& levels = *app.plateImage.levels;
+        std::uint8_t* first = levels.full.get() + std::size_t(plan.srcY) * levels.fullStride + std::size_t(plan.srcX) * 3;
+        Gdiplus::GpBitmap* raw = nullptr;
+        const int status = gp::GdipCreateBitmapFromScan0(int(plan.srcWidth), int(plan.srcHeight), int(levels.fullStride),
+                                                         PixelFormat24bppRGB, first, &raw);
+        recordStatus(canvas, status);
+        if (status != Gdiplus::Ok)
+            return;
+        wrapper.reset(raw);
+        source = raw;
+        srcX = 0;
+        srcY = 0;
     }
     // Where the plate covers the whole view its filtered edges lie outside the clip, and as the
     // plates are opaque, copying gives the same picture as blending, only sooner.

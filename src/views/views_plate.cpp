@@ -6,7 +6,6 @@
 #include <wincodec.h>
 
 #include <algorithm>
-#include <cstring>
 #include <new>
 
 using namespace views_detail;
@@ -44,23 +43,10 @@ struct ComScope {
     }
 };
 
-std::uint32_t pixel32(const std::uint8_t* row, int x)
-{
-    std::uint32_t value;
-    std::memcpy(&value, row + 4 * std::ptrdiff_t(x), 4);
-    return value;
-}
-
-// The plates are opaque: a 24-bit pixel is the premultiplied pixel with full alpha.
-std::uint32_t pixel24(const std::uint8_t* row, int x)
-{
-    const std::uint8_t* p = row + 3 * std::ptrdiff_t(x);
-    return 0xFF000000u | std::uint32_t(p[2]) << 16 | std::uint32_t(p[1]) << 8 | p[0];
-}
-
-// Averages 2 x 2 blocks into 32-bit pixels; an odd last row or column averages with itself.
-template <class Pixel>
-ImageLevel halve(const std::uint8_t* source, int width, int height, std::ptrdiff_t stride, Pixel pixel)
+// Averages 2 x 2 blocks into 32-bit pixels; an odd last row or column averages with itself. The
+// source holds `bytes` per pixel, blue first; with 3 the result is opaque (the plates are).
+template <int bytes>
+ImageLevel halve(const std::uint8_t* source, int width, int height, std::ptrdiff_t stride)
 {
     ImageLevel level;
     level.width = (width + 1) / 2;
@@ -71,16 +57,13 @@ ImageLevel halve(const std::uint8_t* source, int width, int height, std::ptrdiff
         const std::uint8_t* r1 = (2 * y + 1 < height) ? r0 + stride : r0;
         std::uint32_t* out = &level.pixels[std::size_t(y) * std::size_t(level.width)];
         for (int x = 0; x < level.width; ++x) {
-            const int x0 = 2 * x, x1 = std::min(2 * x + 1, width - 1);
-            const std::uint32_t p[4] = {pixel(r0, x0), pixel(r0, x1), pixel(r1, x0), pixel(r1, x1)};
-            std::uint32_t v = 0;
-            for (int shift = 0; shift < 32; shift += 8) {
-                std::uint32_t sum = 2;
-                for (std::uint32_t q : p)
-                    sum += (q >> shift) & 0xFF;
-                v |= (sum / 4) << shift;
-            }
-            out[x] = v;
+            const std::ptrdiff_t a = std::ptrdiff_t(2 * x) * bytes;
+            const std::ptrdiff_t b = std::ptrdiff_t(std::min(2 * x + 1, width - 1)) * bytes;
+            const auto average = [&](int channel) {
+                return (std::uint32_t(r0[a + channel]) + r0[b + channel] + r1[a + channel] + r1[b + channel] + 2) / 4;
+            };
+            const std::uint32_t alpha = bytes == 4 ? average(3) : 0xFFu;
+            out[x] = alpha << 24 | average(2) << 16 | average(1) << 8 | average(0);
         }
     }
     return level;
@@ -91,13 +74,13 @@ ImageLevel halve(const std::uint8_t* source, int width, int height, std::ptrdiff
 void buildLevels(ImageLevels& levels, int width, int height, std::ptrdiff_t stride)
 {
     levels.levels.clear();
-    levels.levels.push_back(halve(levels.full.data(), width, height, stride, pixel24));
+    levels.levels.push_back(halve<3>(levels.full.get(), width, height, stride));
     while (levels.levels.size() < ATLAS_LEVEL_COUNT) {
         const ImageLevel& last = levels.levels.back();
         if (last.width < 2 || last.height < 2)
             break;
-        ImageLevel next = halve(reinterpret_cast<const std::uint8_t*>(last.pixels.data()), last.width, last.height,
-                                std::ptrdiff_t(last.width) * 4, pixel32);
+        ImageLevel next = halve<4>(reinterpret_cast<const std::uint8_t*>(last.pixels.data()), last.width, last.height,
+                                   std::ptrdiff_t(last.width) * 4);
         levels.levels.push_back(std::move(next));
     }
 }
@@ -164,7 +147,8 @@ DecodedImage decodeFullPlate(const PlateBytes& source, const PlateDecodeOptions&
             stride = (std::size_t(width) * 3 + 3) & ~std::size_t(3);
             if (stride * height > 0xFFFFFFFFu || options.failFullDecode)
                 return result;  // CopyPixels counts its buffer in 32 bits
-            levels->full.resize(stride * height);
+            levels->full.reset(new std::uint8_t[stride * height]);
+            levels->fullStride = stride;
 
             WICPixelFormatGUID format{};
             frame->GetPixelFormat(&format);
@@ -180,12 +164,12 @@ DecodedImage decodeFullPlate(const PlateBytes& source, const PlateDecodeOptions&
                     return result;
                 pixels = converter.get();
             }
-            if (FAILED(pixels->CopyPixels(nullptr, UINT(stride), UINT(stride * height), levels->full.data())))
+            if (FAILED(pixels->CopyPixels(nullptr, UINT(stride), UINT(stride * height), levels->full.get())))
                 return result;
         }
         Gdiplus::GpBitmap* raw = nullptr;
         if (gp::GdipCreateBitmapFromScan0(INT(width), INT(height), INT(stride), PixelFormat24bppRGB,
-                                          levels->full.data(), &raw) != Gdiplus::Ok || !raw)
+                                          levels->full.get(), &raw) != Gdiplus::Ok || !raw)
             return result;
         BitmapPtr bitmap(raw);
         if (options.buildLevels && width > 1 && height > 1)
