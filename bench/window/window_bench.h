@@ -2,7 +2,7 @@
 // second process the way the UI driver drives the program.
 #pragma once
 
-#include "../../tests/ui/ui_driver.h"
+#include "ui_driver.h"
 
 #include <windows.h>
 
@@ -169,7 +169,7 @@ bool writeSeedLibrary();
 bool writeMaximalLibrary();
 
 // ---------------------------------------------------------------------------------------------
-// The bare decode of plate 0 (window_decode.cpp)
+// The bare decode of plate 0 (window_program.cpp, with wic_decode.h)
 
 // Milliseconds for a bare WIC decode of the program's plate 0 resource, every pixel copied out;
 // -1 on failure.
