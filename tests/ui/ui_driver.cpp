@@ -14,8 +14,6 @@
 
 namespace ui {
 
-namespace {
-
 std::wstring environment(const wchar_t* name)
 {
     wchar_t buffer[32768];
@@ -33,6 +31,8 @@ std::wstring windowsPathOf(std::wstring path)
             c = L'\\';
     return path;
 }
+
+namespace {
 
 std::wstring buildFolder()
 {

@@ -27,6 +27,9 @@ struct Program {
     ~Program();
 };
 
+std::wstring environment(const wchar_t* name);  // empty when unset
+// CTest hands over folders as Unix paths; Wine maps the Unix root to drive Z.
+std::wstring windowsPathOf(std::wstring path);
 std::wstring kestruneExe();             // the program under test, from KESTRUNE_BUILD_DIR
 std::wstring uiDataFolder();            // %LOCALAPPDATA%\Kestrune-UI-Test
 std::wstring screenshotFolder();        // build folder\ui-screenshots, created on demand

@@ -14,6 +14,8 @@
 
 using namespace std::chrono_literals;
 using ui::Program;
+using ui::environment;
+using ui::windowsPathOf;
 
 namespace {
 
@@ -25,23 +27,6 @@ constexpr int CLIENT_WIDTH = 1280, CLIENT_HEIGHT = 820;
 constexpr int PICTURE_WIDTH = 960, PHOTO_PICTURE_WIDTH = 680;
 
 namespace gp = Gdiplus::DllExports;
-
-std::wstring environment(const wchar_t* name)
-{
-    wchar_t buffer[4096];
-    const DWORD length = GetEnvironmentVariableW(name, buffer, 4096);
-    return length > 0 && length < 4096 ? std::wstring(buffer, length) : std::wstring();
-}
-
-std::wstring windowsPathOf(std::wstring path)
-{
-    if (!path.empty() && path[0] == L'/')
-        path = L"Z:" + path;
-    for (wchar_t& c : path)
-        if (c == L'/')
-            c = L'\\';
-    return path;
-}
 
 std::wstring outputFolder()
 {
