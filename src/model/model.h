@@ -126,6 +126,7 @@ std::wstring utf8ToUtf16(std::string_view text);   // fails with "Invalid UTF-8"
 std::string utf16ToUtf8(std::wstring_view text);   // fails with "Invalid UTF-16"
 bool isSupportedWideText(std::wstring_view text);  // false for the four refused Cyrillic blocks
 std::string checkText(std::string_view text, std::size_t maxBytes);  // fails with "Unsupported text"
+void requireSupportedText(std::string_view text, std::size_t maxBytes);  // checkText without the copy
 
 // Text for a Windows edit control: every LF not already preceded by CR becomes CR LF.
 std::wstring expandLineBreaks(std::wstring_view text);

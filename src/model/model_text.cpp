@@ -14,12 +14,48 @@ bool isRefusedCodeUnit(wchar_t unit)
         || (unit >= 0xA640 && unit <= 0xA69F);   // Cyrillic Extended-B
 }
 
-bool isAscii(std::string_view text)
+enum class Utf8Scan { Supported, Invalid, Refused };
+
+// Strict UTF-8 as MB_ERR_INVALID_CHARS reads it (no overlong forms, no encoded surrogates, nothing
+// above U+10FFFF), checked for the refused blocks and NUL in one pass without converting: a large
+// library is mostly such text, and the conversion used to dominate reading it.
+Utf8Scan scanUtf8(std::string_view text)
 {
-    unsigned char any = 0;
-    for (unsigned char byte : text)
-        any |= byte;
-    return any < 0x80;
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    const auto* end = p + text.size();
+    bool refused = false;  // invalid bytes anywhere still decide the reason
+    while (p < end) {
+        const unsigned lead = *p;
+        if (lead < 0x80) {
+            refused = refused || lead == 0;
+            ++p;
+            continue;
+        }
+        int length = 0;
+        char32_t code = 0;
+        char32_t least = 0;
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2, code = lead & 0x1F, least = 0x80;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3, code = lead & 0x0F, least = 0x800;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4, code = lead & 0x07, least = 0x10000;
+        } else {
+            return Utf8Scan::Invalid;
+        }
+        if (end - p < length)
+            return Utf8Scan::Invalid;
+        for (int i = 1; i < length; ++i) {
+            if ((p[i] & 0xC0) != 0x80)
+                return Utf8Scan::Invalid;
+            code = (code << 6) | (p[i] & 0x3F);
+        }
+        if (code < least || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+            return Utf8Scan::Invalid;
+        refused = refused || (code <= 0xFFFF && isRefusedCodeUnit(static_cast<wchar_t>(code)));
+        p += length;
+    }
+    return refused ? Utf8Scan::Refused : Utf8Scan::Supported;
 }
 
 }  // namespace
@@ -68,15 +104,22 @@ bool isSupportedWideText(std::wstring_view text)
 
 std::string checkText(std::string_view text, std::size_t maxBytes)
 {
+    requireSupportedText(text, maxBytes);
+    return std::string(text);
+}
+
+void requireSupportedText(std::string_view text, std::size_t maxBytes)
+{
     if (text.size() > maxBytes)
         fail("Unsupported text");
-    // Plain ASCII is valid UTF-8 and holds no refused code unit; only other text needs the
-    // conversion, which dominates reading a large library otherwise.
-    if (!isAscii(text) && !isSupportedWideText(utf8ToUtf16(text)))
+    switch (scanUtf8(text)) {
+    case Utf8Scan::Supported:
+        return;
+    case Utf8Scan::Invalid:
+        fail("Invalid UTF-8");
+    case Utf8Scan::Refused:
         fail("Unsupported text");
-    if (text.find('\0') != std::string_view::npos)
-        fail("Unsupported text");
-    return std::string(text);
+    }
 }
 
 std::wstring expandLineBreaks(std::wstring_view text)

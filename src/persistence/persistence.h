@@ -19,6 +19,7 @@ inline constexpr std::uint64_t LIBRARY_FILE_LIMIT = 16u * 1024u * 1024u;  // byt
 
 nlohmann::json libraryToJson(const Library& library);
 Library libraryFromJson(const nlohmann::json& document);   // all or nothing; raises on any rule
+Library libraryFromJson(nlohmann::json&& document);        // the same, taking the texts instead of copying
 std::string libraryText(const Library& library);          // the file text; raises on invalid UTF-8
 // The same text printed into `text`, reusing its memory; on a failure `text` holds no file text.
 void printLibraryText(const Library& library, std::string& text);

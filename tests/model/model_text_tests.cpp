@@ -130,6 +130,45 @@ TEST(TextPolicy, CheckTextAppliesLimitEncodingScriptAndNulInThatOrder)
     EXPECT_EQ(checkText("\xC3\xA9", 2), "\xC3\xA9");
 }
 
+// checkText reads the bytes without converting them; it must give the converter's verdict on each.
+TEST(TextPolicy, CheckTextGivesTheSameVerdictAsConvertingFirst)
+{
+    auto converted = [](const std::string& text) -> std::string {
+        const std::string invalid = failureReason([&] { utf8ToUtf16(text); });
+        if (invalid != "no failure")
+            return invalid;
+        return isSupportedWideText(utf8ToUtf16(text)) && text.find('\0') == std::string::npos ? "no failure"
+                                                                                              : "Unsupported text";
+    };
+    // Lead bytes and continuations around every edge the decoder has, mixed with the refused blocks.
+    const unsigned char pieces[][4] = {
+        {'a'}, {0}, {0x7F}, {0x80}, {0xBF}, {0xC0, 0x80}, {0xC1, 0xBF}, {0xC2, 0x80}, {0xCF, 0xBF}, {0xD0, 0x80},
+        {0xD4, 0xAF}, {0xD4, 0xB0}, {0xDF, 0xBF}, {0xE0, 0x9F, 0xBF}, {0xE0, 0xA0, 0x80}, {0xE2, 0xB7, 0x9F},
+        {0xE2, 0xB7, 0xA0}, {0xE2, 0xB7, 0xBF}, {0xEA, 0x99, 0x80}, {0xEA, 0x9A, 0x9F}, {0xEA, 0x9A, 0xA0},
+        {0xED, 0x9F, 0xBF}, {0xED, 0xA0, 0x80}, {0xEE, 0x80, 0x80}, {0xEF, 0xBF, 0xBF}, {0xF0, 0x8F, 0xBF, 0xBF},
+        {0xF0, 0x90, 0x80, 0x80}, {0xF4, 0x8F, 0xBF, 0xBF}, {0xF4, 0x90, 0x80, 0x80}, {0xF5}, {0xFF}, {0xE2, 0x82},
+    };
+    unsigned state = 12345;
+    for (int round = 0; round < 4000; ++round) {
+        std::string text;
+        const int count = 1 + round % 5;
+        for (int i = 0; i < count; ++i) {
+            state = state * 1103515245u + 12345u;
+            const unsigned char* piece = pieces[(state >> 16) % std::size(pieces)];
+            std::size_t length = piece[0] >= 0xF0 && piece[0] <= 0xF4 ? 4 : piece[0] >= 0xE0 ? 3 : piece[0] >= 0xC0 ? 2 : 1;
+            if (piece[0] >= 0xF5)
+                length = 1;
+            if ((state >> 8) % 7 == 0 && length > 1)
+                --length;  // cut short
+            text.append(reinterpret_cast<const char*>(piece), length);
+        }
+        std::string hex;
+        for (unsigned char byte : text)
+            hex += "0123456789ABCDEF"[byte >> 4], hex += "0123456789ABCDEF"[byte & 15], hex += ' ';
+        EXPECT_EQ(failureReason([&] { checkText(text, 100); }), converted(text)) << hex;
+    }
+}
+
 TEST(TextPolicy, ExpandLineBreaksAddsCarriageReturnsOnlyWhereMissing)
 {
     EXPECT_EQ(expandLineBreaks(L"a\nb\r\nc\n\nd"), L"a\r\nb\r\nc\r\n\r\nd");
