@@ -204,6 +204,10 @@ std::wstring linkAccessibleName(std::int32_t kind, const std::wstring& fromTitle
 std::wstring plateAccessibleName(std::int32_t plate);
 
 void addTrayIcon(AppState& app);
+// Adds it from a worker after the first frame; settleTrayIcon waits for that answer, and every
+// reader of trayIconAdded calls it first.
+void addTrayIconInBackground(AppState& app);
+void settleTrayIcon(AppState& app);
 void onTrayEvent(Session& session, LPARAM event);
 void showNewStoriesBalloon(AppState& app);
 

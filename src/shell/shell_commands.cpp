@@ -187,6 +187,7 @@ void hideToTray(AppState& app, Library& library)
 {
     if (!commitNote(app, library) || app.unsavedChanges)
         return;
+    settleTrayIcon(app);
     if (!app.trayIconAdded) {
         setStatus(app, L"The notification area is unavailable. Use Quit to close Kestrune.", true);
         return;

@@ -110,6 +110,7 @@ void onRefreshOutcome(AppState& app, Library& library, std::unique_ptr<RefreshOu
     // The note editor may hold text typed within the save timer's delay; committed first, the note
     // also keeps its story from being evicted by the merge.
     commitNote(app, library);
+    settleTrayIcon(app);
     RefreshReport report;
     try {
         report = applyRefreshOutcome(library, outcome ? *outcome : RefreshOutcome{}, currentUnixSeconds(),

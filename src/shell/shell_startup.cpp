@@ -216,6 +216,7 @@ void shutDown(Session& s, ULONG_PTR gdiplusToken)
     stopFeedWorker(app, FEED_WORKER_GRACE_MS);
     if (app.imageWorker.joinable())
         app.imageWorker.join();
+    settleTrayIcon(app);
     drainWorkerMessages();
     releaseImagesAndShutDownGdiplus(app, gdiplusToken);
     if (app.controlFont)
@@ -312,6 +313,7 @@ int runApplication(HINSTANCE instance)
     }
     ShowWindow(app.mainWindow, SW_SHOW);
     UpdateWindow(app.mainWindow);
+    addTrayIconInBackground(app);
     // The atlas previews are made once the window is up, so neither the start nor the first visit
     // to the atlas waits for them.
     SetTimer(app.mainWindow, TIMER_PREVIEWS, TIMER_PREVIEWS_MS, nullptr);

@@ -79,6 +79,7 @@ inline constexpr std::array<ControlId, 4> EDIT_IDS = {ID_SEARCH, ID_STORY_TEXT, 
 
 inline constexpr UINT WM_APP_PLATE_DONE = WM_APP + 2;
 inline constexpr UINT WM_APP_TRAY = WM_APP + 3;
+inline constexpr UINT WM_APP_TRAY_READY = WM_APP + 4;
 
 inline constexpr UINT_PTR TIMER_TICK = 1;
 inline constexpr UINT TIMER_TICK_MS = 15000;
@@ -249,6 +250,8 @@ struct AppState {
     std::map<ControlId, HWND> controls;
     NOTIFYICONDATAW trayIconData{};
     bool trayIconAdded = false;
+    std::thread trayWorker;        // adding the icon at start-up
+    bool trayWorkerAdded = false;  // its answer, read once it is joined
     UINT taskbarCreatedMessage = 0;
     bool uiTestMode = false;
     std::wstring dataFolder;

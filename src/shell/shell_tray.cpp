@@ -53,10 +53,11 @@ void showTrayMenu(Session& session)
 
 }  // namespace
 
-void addTrayIcon(AppState& app)
+namespace {
+
+NOTIFYICONDATAW trayRecord(const AppState& app)
 {
-    NOTIFYICONDATAW& data = app.trayIconData;
-    data = NOTIFYICONDATAW{};
+    NOTIFYICONDATAW data{};
     data.cbSize = sizeof(NOTIFYICONDATAW);
     data.hWnd = app.mainWindow;
     data.uID = TRAY_ICON_ID;
@@ -64,13 +65,46 @@ void addTrayIcon(AppState& app)
     data.uCallbackMessage = WM_APP_TRAY;
     data.hIcon = app.appIcon;
     copyText(data.szTip, L"Kestrune");
+    return data;
+}
+
+bool showTrayRecord(NOTIFYICONDATAW& data)
+{
     // After TaskbarCreated the icon may still be there (the shell came back before it lost it):
     // then adding fails and updating it is what works.
-    app.trayIconAdded = Shell_NotifyIconW(NIM_ADD, &data) != FALSE || Shell_NotifyIconW(NIM_MODIFY, &data) != FALSE;
-    if (!app.trayIconAdded) {
-        Shell_NotifyIconW(NIM_DELETE, &data);
-        app.trayIconAdded = Shell_NotifyIconW(NIM_ADD, &data) != FALSE;
-    }
+    if (Shell_NotifyIconW(NIM_ADD, &data) || Shell_NotifyIconW(NIM_MODIFY, &data))
+        return true;
+    Shell_NotifyIconW(NIM_DELETE, &data);
+    return Shell_NotifyIconW(NIM_ADD, &data) != FALSE;
+}
+
+}  // namespace
+
+void addTrayIcon(AppState& app)
+{
+    settleTrayIcon(app);
+    app.trayIconData = trayRecord(app);
+    app.trayIconAdded = showTrayRecord(app.trayIconData);
+}
+
+void addTrayIconInBackground(AppState& app)
+{
+    settleTrayIcon(app);
+    app.trayIconData = trayRecord(app);
+    // The shell answers slowly (a round trip to its process, hundreds of milliseconds under Wine):
+    // the window stays responsive meanwhile, and whatever needs the icon waits for the answer.
+    app.trayWorker = std::thread([&app, data = app.trayIconData]() mutable {
+        app.trayWorkerAdded = showTrayRecord(data);
+        PostMessageW(app.mainWindow, WM_APP_TRAY_READY, 0, 0);
+    });
+}
+
+void settleTrayIcon(AppState& app)
+{
+    if (!app.trayWorker.joinable())
+        return;
+    app.trayWorker.join();
+    app.trayIconAdded = app.trayWorkerAdded;
 }
 
 void onTrayEvent(Session& session, LPARAM event)
@@ -93,6 +127,7 @@ void onTrayEvent(Session& session, LPARAM event)
 
 void showNewStoriesBalloon(AppState& app)
 {
+    settleTrayIcon(app);
     if (!app.trayIconAdded)
         return;
     NOTIFYICONDATAW& data = app.trayIconData;

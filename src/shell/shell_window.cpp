@@ -20,7 +20,6 @@ LRESULT onCreate(Session& s, HWND window)
     createSurfaces(app);
     app.dpiScale = static_cast<float>(GetDpiForWindow(window)) / 96.0f;
     applyControlFont(app);
-    addTrayIcon(app);
     app.taskbarCreatedMessage = RegisterWindowMessageW(L"TaskbarCreated");
     SetTimer(window, TIMER_TICK, TIMER_TICK_MS, nullptr);
     layoutControls(app, s.library);
@@ -30,6 +29,7 @@ LRESULT onCreate(Session& s, HWND window)
 LRESULT onDestroy(AppState& app)
 {
     beginShutdown(app);
+    settleTrayIcon(app);
     if (app.trayIconAdded)
         Shell_NotifyIconW(NIM_DELETE, &app.trayIconData);
     PostQuitMessage(0);
@@ -318,8 +318,14 @@ LRESULT handleMessage(Session& s, HWND window, UINT message, WPARAM wParam, LPAR
         addTrayIcon(app);
         return 0;
     }
-    if (app.uiTestMode && message == uiTestStateMessage())
+    if (message == WM_APP_TRAY_READY) {
+        settleTrayIcon(app);
+        return 0;
+    }
+    if (app.uiTestMode && message == uiTestStateMessage()) {
+        settleTrayIcon(app);
         return answerUiTestStateQuery(s);
+    }
     switch (message) {
     case WM_CREATE:           return onCreate(s, window);
     case WM_DESTROY:          return onDestroy(app);
