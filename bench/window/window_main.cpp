@@ -352,10 +352,11 @@ int main(int argc, char** argv)
 {
     SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    bool shortForm = false, calibrationOnly = false;
+    bool shortForm = false, calibrationOnly = false, startOnly = false;
     for (int i = 1; i < argc; ++i) {
         shortForm = shortForm || std::strcmp(argv[i], "--short") == 0;
         calibrationOnly = calibrationOnly || std::strcmp(argv[i], "--calibrate") == 0;
+        startOnly = startOnly || std::strcmp(argv[i], "--start") == 0;  // calibration and the starts
     }
     Repetitions reps;
     if (shortForm)
@@ -380,11 +381,13 @@ int main(int argc, char** argv)
         phase("start to first frame, 600 stories");
         if (writeMaximalLibrary()) {
             measureStart(results, reps, "start.600.ratio", "600 stories");
-            phase("one session with 600 stories");
-            measureSession(results, reps);
+            if (!startOnly) {
+                phase("one session with 600 stories");
+                measureSession(results, reps);
+            }
         }
         ui::resetDataFolder();
-        complete = results.complete();
+        complete = startOnly || results.complete();
     }
     phase("done");
     DestroyWindow(idle);
