@@ -1,6 +1,7 @@
 // Save and load of a library at the limits (600 stories with full texts, 2000 links, a file just
 // under 16 MiB), each as a ratio to a baseline measured in the same run: the save against writing
 // and flushing the same bytes raw, the load against a bare JSON parse of the same text.
+#include "common/bench_text.h"
 #include "persistence/persistence.h"
 
 #include <windows.h>
@@ -19,26 +20,7 @@ constexpr int REPETITIONS = 7;
 constexpr double SAVE_TARGET = 1.3;
 constexpr double LOAD_TARGET = 2.0;
 
-// Story text with paragraphs, non-ASCII letters and characters that the printer must escape.
-std::string filler(std::size_t bytes, unsigned seed)
-{
-    static const char* const words[] = {"orbit", "caf\xC3\xA9", "\"plume\"", "sample", "Gr\xC3\xB6\xC3\x9F" "e",
-                                        "ridge", "tab\there", "spectrum", "ocean", "sensor"};
-    std::string text;
-    text.reserve(bytes);
-    unsigned state = seed * 2654435761u + 1;
-    while (text.size() < bytes) {
-        state = state * 1103515245u + 12345u;
-        const char* word = words[(state >> 16) % 10];
-        const std::size_t length = std::strlen(word);
-        if (text.size() + length + 2 > bytes)
-            break;
-        text += word;
-        text += (state >> 8) % 40 == 0 ? "\n\n" : " ";
-    }
-    text.append(bytes - text.size(), '.');
-    return text;
-}
+using bench_text::filler;
 
 Library maximalLibrary(std::size_t bodyBytes)
 {

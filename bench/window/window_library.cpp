@@ -2,6 +2,7 @@
 // (600 stories, every text as long as the file limit allows, all on the board, 2000 links).
 #include "window_bench.h"
 
+#include "common/bench_text.h"
 #include "persistence/persistence.h"
 
 #include <algorithm>
@@ -12,26 +13,7 @@ namespace bench {
 
 namespace {
 
-// Story text with paragraphs, non-ASCII letters and characters that the file must escape.
-std::string filler(std::size_t bytes, unsigned seed, const char* paragraph = "\n\n")
-{
-    static const char* const words[] = {"orbit", "caf\xC3\xA9", "\"plume\"", "sample", "Gr\xC3\xB6\xC3\x9F" "e",
-                                        "ridge", "tab\there", "spectrum", "ocean", "sensor"};
-    std::string text;
-    text.reserve(bytes);
-    unsigned state = seed * 2654435761u + 1;
-    while (text.size() < bytes) {
-        state = state * 1103515245u + 12345u;
-        const char* word = words[(state >> 16) % 10];
-        const std::size_t length = std::strlen(word);
-        if (text.size() + length + std::strlen(paragraph) > bytes)
-            break;
-        text += word;
-        text += (state >> 8) % 40 == 0 ? paragraph : " ";
-    }
-    text.append(bytes - text.size(), '.');
-    return text;
-}
+using bench_text::filler;
 
 // The longest body in code units: one byte per character, in paragraphs as the feeds deliver them.
 std::string longestBody()
