@@ -128,6 +128,9 @@ void selectStory(AppState& app, Library& library, const std::string& id)
     if (id == app.selectedStoryId || !commitNote(app, library))
         return;
     app.selectedStoryId = id;
+    // Laid out before it is filled: an edit wraps its whole text again when it is resized, which
+    // for a long story costs as much as setting it.
+    layoutControls(app, library);
     const Story* story = findStory(library, id);
     std::wstring note, body;
     try {
@@ -144,7 +147,6 @@ void selectStory(AppState& app, Library& library, const std::string& id)
     if (HWND text = controlWindow(app, ID_STORY_TEXT))
         setWindowText(text, body);
     app.suppressEditNotifications = false;
-    layoutControls(app, library);
     repaint(app);
     announceSelection(app, library);
 }

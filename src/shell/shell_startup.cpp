@@ -1,5 +1,5 @@
 // Start-up in its fixed order (process hardening, language, self-check diversion, data folder and
-// lock, load chain, GDI+, window), the message loop with its global shortcuts, and shutdown.
+// lock, load chain read beside GDI+ and the window), the message loop with its global shortcuts, and shutdown.
 #include "shell/shell_internal.h"
 
 #include "feeds/feeds.h"
@@ -11,6 +11,7 @@
 #include <objbase.h>
 #include <shlobj.h>
 
+#include <future>
 #include <vector>
 
 using namespace shell_detail;
@@ -46,13 +47,26 @@ void wakeFirstInstance(bool uiTestMode)
     }
 }
 
-void loadLibraryChain(Session& s)
+// The library file is read on a worker while GDI+ starts and the window is built: for a large
+// library the two take about as long, and neither needs the other. The worker only reads and
+// sorts out the files; what the chain does to the state (status, path, the save) waits for it on
+// the window thread, before the first story is selected.
+std::future<LoadResult> startLoadChain(const std::wstring& dataFolder)
+{
+    auto read = [dataFolder] { return loadLibrary(dataFolder, currentUnixSeconds()); };
+    try {
+        return std::async(std::launch::async, read);
+    } catch (const std::system_error&) {
+        return std::async(std::launch::deferred, read);  // no thread to be had: read when needed
+    }
+}
+
+void finishLoadChain(Session& s, std::future<LoadResult>& pending)
 {
     AppState& app = s.app;
-    setStatusKey(app, UiStringKey::OfflineCollectionReady, false);
     LoadResult loaded;
     try {
-        loaded = loadLibrary(app.dataFolder, currentUnixSeconds());
+        loaded = pending.get();
     } catch (const std::exception&) {
         // The chain always ends with a library; should it fail outright, a recovery seed is opened
         // in its own file so the user's files are left as they are.
@@ -289,12 +303,15 @@ int runApplication(HINSTANCE instance)
         return 0;
     }
 
-    loadLibraryChain(s);
+    setStatusKey(app, UiStringKey::OfflineCollectionReady, false);
+    std::future<LoadResult> pendingLibrary = startLoadChain(app.dataFolder);
 
     ULONG_PTR gdiplusToken = 0;
     const Gdiplus::GdiplusStartupInput gdiplusInput;
-    if (Gdiplus::GdiplusStartup(&gdiplusToken, &gdiplusInput, nullptr) != Gdiplus::Ok)
+    if (Gdiplus::GdiplusStartup(&gdiplusToken, &gdiplusInput, nullptr) != Gdiplus::Ok) {
+        finishLoadChain(s, pendingLibrary);  // a recovered backup is saved all the same
         return EXIT_NO_GDIPLUS;
+    }
 
     app.appIcon = LoadIconW(instance, MAKEINTRESOURCEW(101));
     applyPalette(app, currentPalette());
@@ -303,10 +320,14 @@ int runApplication(HINSTANCE instance)
     registerMainWindowClass(app);
     createMainWindow(s);
     if (!app.mainWindow) {
+        finishLoadChain(s, pendingLibrary);
         releaseImagesAndShutDownGdiplus(app, gdiplusToken);
         return EXIT_NO_WINDOW;
     }
 
+    // The window was built over an empty library; it is laid out again for the real one.
+    finishLoadChain(s, pendingLibrary);
+    layoutControls(app, s.library);
     if (!s.library.stories.empty()) {
         const std::string first = s.library.stories.front().id;
         selectStory(app, s.library, first);
