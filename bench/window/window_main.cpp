@@ -324,7 +324,7 @@ void measureAtlas(Results& results, const Session& s, const Repetitions& reps)
                   "working set after switching to plate 1, MiB");
 }
 
-void measureSession(Results& results, const Repetitions& reps)
+void measureSession(Results& results, const Repetitions& reps, bool discoverOnly)
 {
     ui::Program program = ui::launch(L"--ui-test");
     if (!program.window) {
@@ -341,8 +341,10 @@ void measureSession(Results& results, const Repetitions& reps)
     ui::settle(program);
 
     measureDiscover(results, s, reps);
-    measureBoard(results, s, reps);
-    measureAtlas(results, s, reps);
+    if (!discoverOnly) {
+        measureBoard(results, s, reps);
+        measureAtlas(results, s, reps);
+    }
     endInOrder(program);
 }
 
@@ -352,11 +354,12 @@ int main(int argc, char** argv)
 {
     SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    bool shortForm = false, calibrationOnly = false, startOnly = false;
+    bool shortForm = false, calibrationOnly = false, startOnly = false, discoverOnly = false;
     for (int i = 1; i < argc; ++i) {
         shortForm = shortForm || std::strcmp(argv[i], "--short") == 0;
         calibrationOnly = calibrationOnly || std::strcmp(argv[i], "--calibrate") == 0;
         startOnly = startOnly || std::strcmp(argv[i], "--start") == 0;  // calibration and the starts
+        discoverOnly = discoverOnly || std::strcmp(argv[i], "--discover") == 0;  // calibration and Discover
     }
     Repetitions reps;
     if (shortForm)
@@ -375,19 +378,23 @@ int main(int argc, char** argv)
     bool complete = true;
     if (!calibrationOnly) {
         ui::resetDataFolder();
-        phase("start to first frame, seed library");
-        if (writeSeedLibrary())
-            measureStart(results, reps, "start.seed.ratio", "seed library");
-        phase("start to first frame, 600 stories");
+        if (!discoverOnly) {
+            phase("start to first frame, seed library");
+            if (writeSeedLibrary())
+                measureStart(results, reps, "start.seed.ratio", "seed library");
+        }
         if (writeMaximalLibrary()) {
-            measureStart(results, reps, "start.600.ratio", "600 stories");
+            if (!discoverOnly) {
+                phase("start to first frame, 600 stories");
+                measureStart(results, reps, "start.600.ratio", "600 stories");
+            }
             if (!startOnly) {
                 phase("one session with 600 stories");
-                measureSession(results, reps);
+                measureSession(results, reps, discoverOnly);
             }
         }
         ui::resetDataFolder();
-        complete = startOnly || results.complete();
+        complete = startOnly || discoverOnly || results.complete();
     }
     phase("done");
     DestroyWindow(idle);
