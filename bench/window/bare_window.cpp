@@ -1,9 +1,8 @@
 // The start-up baseline of the window benchmark: a bare GUI process that shows one window of the
 // program's size and frame, paints it once double-buffered, and waits in its message loop.
-#include <windows.h>
+#include "common/bare_paint.h"
 
-#include <algorithm>
-#include <cstdint>
+#include <windows.h>
 
 namespace {
 
@@ -13,29 +12,7 @@ void paintFrame(HWND window)
 {
     PAINTSTRUCT paint{};
     const HDC dc = BeginPaint(window, &paint);
-    RECT client{};
-    GetClientRect(window, &client);
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = client.right;
-    info.bmiHeader.biHeight = -client.bottom;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    const HDC memory = CreateCompatibleDC(dc);
-    const HBITMAP buffer = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (memory && buffer && bits) {
-        const HGDIOBJ previous = SelectObject(memory, buffer);
-        auto* pixels = static_cast<std::uint32_t*>(bits);
-        std::fill(pixels, pixels + std::size_t(client.right) * std::size_t(client.bottom), 0x00F7F6F1u);
-        BitBlt(dc, 0, 0, client.right, client.bottom, memory, 0, 0, SRCCOPY);
-        SelectObject(memory, previous);
-    }
-    if (buffer)
-        DeleteObject(buffer);
-    if (memory)
-        DeleteDC(memory);
+    bench_paint::paintDoubleBuffered(window, dc);
     EndPaint(window, &paint);
 }
 

@@ -73,21 +73,6 @@ double ratio(double subject, double baseline)
     return subject > 0 && baseline > 0 ? subject / baseline : -1;
 }
 
-// Wine winds its desktop process down when the last window closes, and a program started right after
-// that can stall for a long time; one idle window of this process keeps the desktop alive.
-HWND createIdleWindow()
-{
-    WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = DefWindowProcW;
-    windowClass.hInstance = GetModuleHandleW(nullptr);
-    windowClass.lpszClassName = L"KestruneWindowBenchIdle";
-    RegisterClassW(&windowClass);
-    const HWND window = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, windowClass.lpszClassName, L"", WS_POPUP,
-                                        GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1, 1, 1,
-                                        nullptr, nullptr, windowClass.hInstance, nullptr);
-    ShowWindow(window, SW_SHOWNOACTIVATE);
-    return window;
-}
 
 // The UI driver finds the program through the build folder CTest names; run by hand, this
 // executable's own place in the build says it.
@@ -365,7 +350,7 @@ int main(int argc, char** argv)
     if (shortForm)
         reps = Repetitions{.warmUp = 1, .paints = 3, .startWarmUp = 0, .starts = 1, .selections = 1, .atlasEntries = 1};
     ensureBuildFolder();
-    const HWND idle = createIdleWindow();
+    const HWND idle = ui::createIdleWindow(L"KestruneWindowBenchIdle");
 
     Results results;
     std::printf("window benchmark%s: medians of %d repaints after %d, %d starts, %d selections, %d atlas entries\n",

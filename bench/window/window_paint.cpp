@@ -2,6 +2,8 @@
 // it: an empty paint, a paint of a known 50 ms and a bare double-buffered paint.
 #include "window_bench.h"
 
+#include "common/bare_paint.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -92,33 +94,7 @@ namespace {
 
 constexpr wchar_t CALIBRATION_CLASS[] = L"KestruneWindowBenchCalibration";
 
-// The baseline frame: a 32-bit buffer of the whole client area, filled and copied to the window.
-void paintDoubleBuffered(HWND window, HDC dc)
-{
-    RECT client{};
-    GetClientRect(window, &client);
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = client.right;
-    info.bmiHeader.biHeight = -client.bottom;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    const HDC memory = CreateCompatibleDC(dc);
-    const HBITMAP buffer = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (memory && buffer && bits) {
-        const HGDIOBJ previous = SelectObject(memory, buffer);
-        auto* pixels = static_cast<std::uint32_t*>(bits);
-        std::fill(pixels, pixels + std::size_t(client.right) * std::size_t(client.bottom), 0x00F7F6F1u);
-        BitBlt(dc, 0, 0, client.right, client.bottom, memory, 0, 0, SRCCOPY);
-        SelectObject(memory, previous);
-    }
-    if (buffer)
-        DeleteObject(buffer);
-    if (memory)
-        DeleteDC(memory);
-}
+using bench_paint::paintDoubleBuffered;
 
 LRESULT CALLBACK calibrationProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {

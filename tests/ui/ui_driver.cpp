@@ -193,6 +193,20 @@ bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds
     }
 }
 
+HWND createIdleWindow(const wchar_t* className)
+{
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = DefWindowProcW;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = className;
+    RegisterClassW(&windowClass);
+    const HWND window = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, className, L"", WS_POPUP,
+                                        GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1, 1, 1,
+                                        nullptr, nullptr, windowClass.hInstance, nullptr);
+    ShowWindow(window, SW_SHOWNOACTIVATE);
+    return window;
+}
+
 void settle(const Program& program)
 {
     DWORD_PTR ignored = 0;

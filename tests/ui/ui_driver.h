@@ -36,6 +36,11 @@ std::wstring screenshotFolder();        // build folder\ui-screenshots, created 
 void resetDataFolder();                 // removes the UI test data folder and everything in it
 std::wstring dataFile(const std::wstring& name);
 
+// Wine winds its desktop process down when the last window closes, and a program started right after
+// that can stall for a minute; one idle 1-pixel window of the driver's process, in the screen's
+// last corner, keeps the desktop alive.
+HWND createIdleWindow(const wchar_t* className);
+
 // Starts the program with these arguments; waits (bounded) for its visible main window when asked.
 Program launch(const std::wstring& arguments, bool waitForWindow = true);
 // Waits for the process to end and returns its full Windows exit code, or STILL_ACTIVE on time-out.

@@ -281,19 +281,6 @@ bool translated(const std::wstring& arguments, int section, const std::wstring& 
     return quit(s) && ok;
 }
 
-HWND createIdleWindow()
-{
-    WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = DefWindowProcW;
-    windowClass.hInstance = GetModuleHandleW(nullptr);
-    windowClass.lpszClassName = L"KestruneScreenshotsIdle";
-    RegisterClassW(&windowClass);
-    const HWND window = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, windowClass.lpszClassName, L"", WS_POPUP,
-                                        0, 0, 1, 1, nullptr, nullptr, windowClass.hInstance, nullptr);
-    ShowWindow(window, SW_SHOWNOACTIVATE);
-    return window;
-}
-
 }  // namespace
 
 int main()
@@ -305,7 +292,7 @@ int main()
     if (Gdiplus::GdiplusStartup(&token, &input, nullptr) != Gdiplus::Ok)
         return 2;
     // Wine winds its desktop down when the last window closes, which stalls the next start.
-    const HWND idle = createIdleWindow();
+    const HWND idle = ui::createIdleWindow(L"KestruneScreenshotsIdle");
 
     ui::resetDataFolder();
     bool ok = englishSections();
