@@ -15,6 +15,7 @@ using namespace shell_detail;
 
 void repaint(const AppState& app)
 {
+    markFrameStale(app);
     if (app.mainWindow)
         InvalidateRect(app.mainWindow, nullptr, FALSE);
 }

@@ -260,7 +260,7 @@ void layoutControls(AppState& app, const Library& library)
     if (HWND note = controlWindow(app, ID_NOTE))
         setCueBanner(note, UiStringKey::NoteCue);
     layoutSurfaces(app);
-    InvalidateRect(app.mainWindow, nullptr, FALSE);
+    repaint(app);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -192,6 +192,7 @@ LRESULT onTimer(Session& s, WPARAM id)
     } else if (id == TIMER_PREVIEWS) {
         KillTimer(s.app.mainWindow, TIMER_PREVIEWS);
         loadPreviewImages(s.app);
+        repaint(s.app);  // an atlas already open shows them now
     } else if (id == TIMER_BOARD_ZOOM_REST) {
         KillTimer(s.app.mainWindow, TIMER_BOARD_ZOOM_REST);
         s.app.boardZoomTurning = false;

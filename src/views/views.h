@@ -91,6 +91,10 @@ DrawingKit* drawingKitOf(AppState& app);  // creates the cache on first use
 void paintWindow(HDC dc, AppState& app, const Library& library, const RECT& dirty);
 // The same for a client area of width x height pixels, into any device context.
 void paintKeptFrame(HDC dc, AppState& app, const Library& library, int width, int height, const RECT& dirty);
+// The kept frame no longer shows the state: the next paint composes it anew. Whatever changes what
+// a view or the chrome shows calls this (through the shell's repaint and layout), since a paint
+// of an unchanged state only copies the kept frame to the window.
+void markFrameStale(const AppState& app);
 // Paints chrome and section into a canvas already bound to a buffer (the frame painter's core).
 void paintFrame(Canvas& canvas, AppState& app, const Library& library);
 void drawOwnerButton(const DRAWITEMSTRUCT& item, AppState& app);

@@ -216,6 +216,18 @@ int statusBandTop(float heightDip, float scale)
 
 }  // namespace
 
+namespace {
+
+void copyDirty(HDC dc, HDC frame, int width, int height, const RECT& dirty)
+{
+    RECT area{0, 0, width, height};
+    IntersectRect(&area, &area, &dirty);
+    BitBlt(dc, area.left, area.top, area.right - area.left, area.bottom - area.top, frame, area.left, area.top,
+           SRCCOPY);
+}
+
+}  // namespace
+
 void paintKeptFrame(HDC dc, AppState& app, const Library& library, int width, int height, const RECT& dirty)
 {
     width = std::max(1, width);
@@ -228,6 +240,11 @@ void paintKeptFrame(HDC dc, AppState& app, const Library& library, int width, in
         return;
 
     const ChromeKey key = chromeKeyOf(app, library, width, height);
+    if (kept.current && kept.key && *kept.key == key) {
+        copyDirty(dc, frame, width, height, dirty);
+        return;
+    }
+    kept.current = false;
     if (!kept.key || *kept.key != key) {
         Canvas canvas;
         const bool drawn = beginCanvas(canvas, chrome, app.dpiScale, kit);
@@ -239,18 +256,23 @@ void paintKeptFrame(HDC dc, AppState& app, const Library& library, int width, in
     }
     BitBlt(frame, 0, 0, width, height, chrome, 0, 0, SRCCOPY);
     Canvas canvas;
-    if (beginCanvas(canvas, frame, app.dpiScale, kit)) {
+    const bool began = beginCanvas(canvas, frame, app.dpiScale, kit);
+    if (began) {
         paintSection(canvas, app, library);
         paintKeyboardCues(canvas, app, library);
     }
     endCanvas(canvas);
     const int band = statusBandTop(app.clientHeightDip, app.dpiScale);
     BitBlt(frame, 0, band, width, height - band, chrome, 0, band, SRCCOPY);
+    // A frame drawn with a failure is shown once and composed again next time.
+    kept.current = began && canvas.status == 0 && kept.key && *kept.key == key;
+    copyDirty(dc, frame, width, height, dirty);
+}
 
-    RECT area{0, 0, width, height};
-    IntersectRect(&area, &area, &dirty);
-    BitBlt(dc, area.left, area.top, area.right - area.left, area.bottom - area.top, frame, area.left, area.top,
-           SRCCOPY);
+void markFrameStale(const AppState& app)
+{
+    if (DrawingKit* kit = app.drawingKit.get())
+        kit->frame.current = false;
 }
 
 void paintWindow(HDC dc, AppState& app, const Library& library, const RECT& dirty)

@@ -160,6 +160,9 @@ struct KeptFrame {
     views_detail::Offscreen chrome;
     views_detail::Offscreen frame;
     std::optional<ChromeKey> key;  // what `chrome` holds; empty: nothing usable yet
+    // `frame` holds the whole picture of the state it was composed from: every change of that
+    // state goes through markFrameStale, so a paint of an unchanged window is a copy of it.
+    bool current = false;
 };
 
 struct DrawingKit {
