@@ -1,7 +1,9 @@
-// The Story board: card placement, wheel zoom, fit, hit order, and (carried out by the shell) drags,
-// link mode and the one-step undo of pins, unpins and cleared links against a library saved into a
-// temporary folder.
+// The Story board: card placement, wheel zoom, fit, hit order, what its mouse handlers ask of the
+// shell, and (carried out by the shell) drags, link mode and the one-step undo of pins, unpins and
+// cleared links against a library saved into a temporary folder.
 #include "views/views.h"
+
+#include "views_test_requests.h"
 
 #include "locale/locale.h"
 #include "shell/shell.h"
@@ -166,6 +168,82 @@ TEST(BoardGeometry, DragCoordinatesStopAt99900)
     EXPECT_DOUBLE_EQ(clampBoardCoordinate(99950.5), 99900.0);
     EXPECT_DOUBLE_EQ(clampBoardCoordinate(-123456.0), -99900.0);
     EXPECT_DOUBLE_EQ(clampBoardCoordinate(-99899.5), -99899.5);
+}
+
+// ---------------------------------------------------------------------------------------------
+// What the board's handlers ask of the shell
+
+namespace {
+
+// Cards 0 and 1 pinned side by side at the default view: card 0 at (254, 239), card 1 at (589, 239).
+class BoardRequests : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        view.boardViewRect = CANVAS_1280_820;
+        library = libraryOf(3);
+        togglePin(library, library.stories[0]);
+        togglePin(library, library.stories[1]);
+        for (const Story& s : library.stories)
+            if (s.saved) {
+                const DipRect r = boardCardRect(view.boardViewRect, boardViewOf(view), s.x, s.y);
+                view.hitRows.push_back({r.left, r.top, r.width, r.height, s.id});
+            }
+    }
+    const std::string& id(int i) const { return library.stories[static_cast<std::size_t>(i)].id; }
+
+    ViewState view;
+    Library library;
+};
+
+}  // namespace
+
+TEST_F(BoardRequests, APressOnACardAsksToCommitTheNoteAndSelectItBeforeTheDragStarts)
+{
+    view.selectedStoryId = id(1);
+    EXPECT_EQ(describe(onMouseDownBoard(view, library, 300, 300)), "commitNote select(" + id(0) + ") drag(" + id(0) +
+                                                                       " at 300,300)");
+    // Nothing happens before the shell has committed the note.
+    EXPECT_EQ(view.selectedStoryId, id(1));
+    EXPECT_FALSE(view.dragging);
+    // The selected card's note is committed too before it is dragged.
+    EXPECT_EQ(describe(onMouseDownBoard(view, library, 600, 300)), "commitNote select(" + id(1) + ") drag(" + id(1) +
+                                                                       " at 600,300)");
+    // Empty canvas: a pan, with no note to commit; outside the canvas: nothing.
+    EXPECT_EQ(describe(onMouseDownBoard(view, library, 800, 700)), "drag( at 800,700)");
+    EXPECT_EQ(describe(onMouseDownBoard(view, library, 950, 300)), "nothing");
+
+    startBoardDrag(view, DragStart{id(0), 300, 300});
+    EXPECT_TRUE(view.dragging);
+    EXPECT_EQ(view.draggedStoryId, id(0));
+    EXPECT_FALSE(view.dragMoved);
+}
+
+TEST_F(BoardRequests, ALinkModePressOnAnotherCardLinksAndAsksToSaveThenLayOutAndRepaint)
+{
+    view.selectedStoryId = id(0);
+    view.linkMode = true;
+    EXPECT_EQ(describe(onMouseDownBoard(view, library, 300, 300)), "nothing");  // the selected card itself
+    EXPECT_EQ(describe(onMouseDownBoard(view, library, 800, 700)), "nothing");  // empty canvas
+    EXPECT_TRUE(view.linkMode);
+    EXPECT_FALSE(view.undoAvailable);
+
+    EXPECT_EQ(describe(onMouseDownBoard(view, library, 600, 300)),
+              "save savedStatus(" + keyText(UiStringKey::ConnectionSaved) + ") relayout repaint");
+    ASSERT_EQ(library.links.size(), 1u);
+    EXPECT_FALSE(view.linkMode);
+    EXPECT_TRUE(view.unsavedChanges);
+    EXPECT_TRUE(view.undoAvailable);
+    EXPECT_EQ(view.selectedStoryId, id(0));
+}
+
+TEST_F(BoardRequests, TheWheelOverTheCanvasAsksForTheRestTimerAndARepaint)
+{
+    EXPECT_EQ(describe(onMouseWheelBoard(view, 950, 300, 120)), "nothing");
+    EXPECT_FALSE(view.boardZoomTurning);
+    EXPECT_EQ(describe(onMouseWheelBoard(view, 300, 300, 120)), "boardZoomRest repaint");
+    EXPECT_TRUE(view.boardZoomTurning);
+    EXPECT_DOUBLE_EQ(view.boardZoom, 1.13);
 }
 
 // ---------------------------------------------------------------------------------------------
