@@ -252,26 +252,22 @@ struct DragStart {
     std::string storyId;
     float x = 0.0f;
     float y = 0.0f;
-
-    bool operator==(const DragStart&) const = default;
 };
 
 // A view changes only its own state and the library; what needs the shell comes back in one of
-// these, carried out in the order of its fields. The first three are steps that may fail (a note
-// that cannot be committed), and a failed step ends the request there.
+// these, carried out in the order of its fields. The first two steps may fail (a note that cannot
+// be committed), and a failed step ends the request there.
 struct [[nodiscard]] ViewRequest {
-    bool commitNote = false;                 // commit the note editor's text
+    bool commitNote = false;                   // commit the note editor's text
     std::optional<std::string> selectStory{};  // select a story (committing the note first)
     std::optional<DragStart> drag{};           // then start a board drag
-    bool showSelectedCard = false;           // then pan the board to the selected card
-    bool save = false;                       // save the library
+    bool showSelectedCard = false;             // then pan the board to the selected card
+    bool save = false;                         // save the library
     std::optional<UiStringKey> savedStatus{};  // the status line's text once that save succeeded
     std::optional<UiStringKey> status{};       // the status line's text, not an error
-    bool relayout = false;                   // the controls follow the new state
-    bool boardZoomRest = false;              // the wheel rests after a pause without it
-    bool announceFocus = false;              // screen readers hear of the card the arrows reached
+    bool relayout = false;                     // the controls follow the new state
+    bool boardZoomRest = false;                // the wheel rests after a pause without it
+    bool announceFocus = false;                // screen readers hear of the card the arrows reached
     bool repaint = false;
-    bool announceAtlasView = false;          // screen readers hear of the plate's new zoom
-
-    bool operator==(const ViewRequest&) const = default;
+    bool announceAtlasView = false;            // screen readers hear of the plate's new zoom
 };

@@ -212,11 +212,6 @@ TEST_F(BoardRequests, APressOnACardAsksToCommitTheNoteAndSelectItBeforeTheDragSt
     // Empty canvas: a pan, with no note to commit; outside the canvas: nothing.
     EXPECT_EQ(describe(onMouseDownBoard(view, library, 800, 700)), "drag( at 800,700)");
     EXPECT_EQ(describe(onMouseDownBoard(view, library, 950, 300)), "nothing");
-
-    startBoardDrag(view, DragStart{id(0), 300, 300});
-    EXPECT_TRUE(view.dragging);
-    EXPECT_EQ(view.draggedStoryId, id(0));
-    EXPECT_FALSE(view.dragMoved);
 }
 
 TEST_F(BoardRequests, ALinkModePressOnAnotherCardLinksAndAsksToSaveThenLayOutAndRepaint)

@@ -193,16 +193,6 @@ TEST_F(DiscoverPainting, ClickOnARowAsksToSelectItAndTheGapAsksNothing)
     EXPECT_EQ(session.app.selectedStoryId, "");
 }
 
-TEST_F(DiscoverPainting, TheWheelAsksForARepaintOnlyWhenTheListMoves)
-{
-    paint();
-    EXPECT_EQ(describe(onMouseWheelDiscover(session.app, 300, 400, 120)), "nothing");  // already at the top
-    EXPECT_EQ(describe(onMouseWheelDiscover(session.app, 300, 400, -240)), "repaint");
-    EXPECT_EQ(session.app.listScrollOffset, 160);
-    EXPECT_EQ(describe(onMouseWheelDiscover(session.app, 700, 400, -120)), "nothing");  // over the panel
-    EXPECT_EQ(session.app.listScrollOffset, 160);
-}
-
 TEST_F(DiscoverPainting, SearchThatMatchesNothingRecordsNoRows)
 {
     session.app.searchText = L"zebra";
