@@ -71,7 +71,7 @@ int main()
 
         // Plate 0 first, so the peak memory is that of plate 0 alone, as the program holds it.
         auto start = Clock::now();
-        AppState app;
+        ViewState app;
         app.plateImage = decodePlateResource(301, true, options);
         const double decode0 = milliseconds(start);
         if (!app.plateImage.hasBitmap()) {

@@ -34,7 +34,7 @@ int main()
         const PaintBuffer buffer;
         const HDC memory = buffer.dc;
 
-        AppState app;
+        ViewState app;
         const Library library = buildSeedLibrary();
         const auto frame = [&](DrawingKit* kit) {
             Canvas canvas;

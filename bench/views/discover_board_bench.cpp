@@ -70,9 +70,9 @@ int main()
         const PaintBuffer buffer;
         const HDC memory = buffer.dc;
 
-        AppState app;
+        ViewState app;
         app.boardViewRect = {224, 204, 680, 552};
-        const auto paintWith = [&](const Library& library, void (*painter)(Canvas&, AppState&, const Library&)) {
+        const auto paintWith = [&](const Library& library, void (*painter)(Canvas&, ViewState&, const Library&)) {
             Canvas canvas;
             if (beginCanvas(canvas, memory, 1.0f, drawingKitOf(app)))
                 painter(canvas, app, library);

@@ -138,6 +138,17 @@ void showFromTray(AppState& app);
 
 void dispatchCommand(Session& session, ControlId id);
 
+// What a view asked for, carried out in the request's order; a note that cannot be committed, or
+// a selection that does not take, ends it there.
+void carryOut(AppState& app, Library& library, const ViewRequest& request);
+// Only its steps that show the change: layout, the wheel's rest timer, announcements and repaint.
+void showViewChange(AppState& app, const Library& library, const ViewRequest& request);
+
+// The panel's and the board's commands that commit the note first, and the one that opens a browser.
+void toggleSelectedPin(Session& session);   // 121
+void openSelectedSource(Session& session);  // 122
+void undoBoardEdit(Session& session);       // 127
+
 // Quitting: no new refresh, no outcome merged, and a fetch waiting on the network is cut short.
 void beginShutdown(AppState& app);
 // Joins the feed worker, waiting at most graceMs after cancelling its fetch; false when it had to

@@ -220,6 +220,105 @@ void showFromTray(AppState& app)
 }
 
 // ---------------------------------------------------------------------------------------------
+// What the views ask for
+
+void showViewChange(AppState& app, const Library& library, const ViewRequest& request)
+{
+    if (request.relayout)
+        layoutControls(app, library);
+    if (request.boardZoomRest && app.mainWindow)
+        SetTimer(app.mainWindow, TIMER_BOARD_ZOOM_REST, TIMER_BOARD_ZOOM_REST_MS, nullptr);
+    if (request.announceFocus)
+        announceFocus(app, library);
+    if (request.repaint)
+        repaint(app);
+    if (request.announceAtlasView)
+        announceAtlasView(app);
+}
+
+void carryOut(AppState& app, Library& library, const ViewRequest& request)
+{
+    if (request.commitNote && !commitNote(app, library))
+        return;
+    if (request.selectStory) {
+        selectStory(app, library, *request.selectStory);
+        if (app.selectedStoryId != *request.selectStory)
+            return;  // the note could not be committed
+    }
+    if (request.drag)
+        startBoardDrag(app, *request.drag);
+    if (request.showSelectedCard)
+        showBoardCard(app, library, app.selectedStoryId);
+    const bool saved = request.save && saveLibrary(app, library);
+    if (saved && request.savedStatus)
+        setStatusKey(app, *request.savedStatus, false);
+    if (request.status)
+        setStatusKey(app, *request.status, false);
+    showViewChange(app, library, request);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The panel's and the board's commands
+
+void toggleSelectedPin(Session& session)
+{
+    AppState& app = session.app;
+    Library& library = session.library;
+    if (!findStory(library, app.selectedStoryId) || !commitNote(app, library))
+        return;
+    Story* story = findStory(library, app.selectedStoryId);
+    if (!story)
+        return;
+    takeUndoSnapshot(app, library);
+    const bool pinned = togglePin(library, *story);
+    app.unsavedChanges = true;
+    if (saveLibrary(app, library))
+        setStatusKey(app, pinned ? UiStringKey::SavedLocally : UiStringKey::RemovedFromBoard, false);
+    layoutControls(app, library);
+}
+
+void openSelectedSource(Session& session)
+{
+    AppState& app = session.app;
+    const Story* story = findStory(session.library, app.selectedStoryId);
+    if (!story || !isAllowedSourceUrl(story->url))
+        return;
+    std::wstring url;
+    try {
+        url = utf8ToUtf16(story->url);
+    } catch (const Failure&) {
+        return;
+    }
+    const auto result = reinterpret_cast<INT_PTR>(
+        ShellExecuteW(app.mainWindow, L"open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+    if (result <= 32)
+        setStatusKey(app, UiStringKey::SourceNotOpened, true);
+}
+
+void undoBoardEdit(Session& session)
+{
+    AppState& app = session.app;
+    Library& library = session.library;
+    if (!app.undoAvailable || !commitNote(app, library))
+        return;
+    restoreBoardEdit(library, app.undoSnapshot);
+    app.undoSnapshot = Library{};
+    app.undoAvailable = false;
+    app.unsavedChanges = true;
+    saveLibrary(app, library);
+
+    std::string id = app.selectedStoryId;
+    if (!findStory(library, id))
+        id.clear();
+    // Clearing first makes selectStory refill the story text and the note editor.
+    app.selectedStoryId.clear();
+    if (!id.empty())
+        selectStory(app, library, id);
+    layoutControls(app, library);
+    repaint(app);
+}
+
+// ---------------------------------------------------------------------------------------------
 // Command table
 
 namespace {
@@ -243,9 +342,9 @@ void onRefresh(Session& s) { startRefresh(s.app, s.library); }
 void onPin(Session& s) { toggleSelectedPin(s); }
 void onReadSource(Session& s) { openSelectedSource(s); }
 void onSaveNote(Session& s) { saveNote(s.app, s.library); }
-void onConnect(Session& s) { toggleLinkMode(s); }
-void onFitBoard(Session& s) { fitBoard(s); }
-void onClearLinks(Session& s) { clearLinks(s); }
+void onConnect(Session& s) { carryOut(s.app, s.library, toggleLinkMode(s.app, s.library)); }
+void onFitBoard(Session& s) { carryOut(s.app, s.library, fitBoard(s.app, s.library)); }
+void onClearLinks(Session& s) { carryOut(s.app, s.library, clearLinks(s.app, s.library)); }
 void onUndoBoard(Session& s) { undoBoardEdit(s); }
 
 void onLinkKind(Session& s)
@@ -263,19 +362,21 @@ void onPlate(Session& s, std::int32_t plate)
 }
 void onPlate0(Session& s) { onPlate(s, 0); }
 void onPlate1(Session& s) { onPlate(s, 1); }
-void onFitImage(Session& s) { fitAtlas(s.app); }
+void onFitImage(Session& s) { carryOut(s.app, s.library, fitAtlas(s.app)); }
 
-void zoomAtlasAboutCentre(AppState& app, double factor)
+void zoomAtlasAboutCentre(Session& s, double factor)
 {
-    zoomAtlasAbout(app, factor, app.atlasViewRect.width / 2.0, app.atlasViewRect.height / 2.0);
+    AppState& app = s.app;
+    carryOut(app, s.library,
+             zoomAtlasAbout(app, factor, app.atlasViewRect.width / 2.0, app.atlasViewRect.height / 2.0));
 }
 void onActualPixels(Session& s)
 {
     if (s.app.plateImage.hasBitmap() && s.app.atlasZoom > 0.0)
-        zoomAtlasAboutCentre(s.app, 1.0 / s.app.atlasZoom);
+        zoomAtlasAboutCentre(s, 1.0 / s.app.atlasZoom);
 }
-void onZoomIn(Session& s) { zoomAtlasAboutCentre(s.app, 1.4); }
-void onZoomOut(Session& s) { zoomAtlasAboutCentre(s.app, 1.0 / 1.4); }
+void onZoomIn(Session& s) { zoomAtlasAboutCentre(s, 1.4); }
+void onZoomOut(Session& s) { zoomAtlasAboutCentre(s, 1.0 / 1.4); }
 void onRetryImage(Session& s) { startPlateDecode(s.app); }
 
 void onHourly(Session& s)

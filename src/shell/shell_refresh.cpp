@@ -210,7 +210,7 @@ void onPlateResult(AppState& app, const Library& library, std::unique_ptr<PlateR
             app.plateImage = std::move(result->image);
             if (app.plateImage.hasBitmap()) {
                 app.loadedPlate = app.requestedPlate;
-                fitAtlas(app);
+                showViewChange(app, library, fitAtlas(app));
                 setStatusKey(app, UiStringKey::Ready, false);
             } else {
                 app.loadedPlate = -1;

@@ -53,19 +53,19 @@ bool onBoardKey(Session& s, bool down, WPARAM key, bool ctrl)
     const std::optional<ArrowKey> arrow = arrowOf(key);
     if (!down) {
         if (arrow)
-            endBoardKeyMove(s);
+            carryOut(s.app, s.library, endBoardKeyMove(s.app));
         return arrow.has_value();
     }
     if (arrow) {
-        onBoardArrow(s, *arrow, ctrl);
+        carryOut(s.app, s.library, onBoardArrow(s.app, s.library, *arrow, ctrl));
         return true;
     }
     if (key == VK_RETURN && !ctrl) {
-        onBoardEnter(s);
+        carryOut(s.app, s.library, onBoardEnter(s.app, s.library));
         return true;
     }
     if (key == 'Z' && ctrl) {
-        endBoardKeyMove(s);
+        carryOut(s.app, s.library, endBoardKeyMove(s.app));
         undoBoardEdit(s);
         return true;
     }
@@ -75,11 +75,11 @@ bool onBoardKey(Session& s, bool down, WPARAM key, bool ctrl)
 bool onAtlasKey(Session& s, WPARAM key)
 {
     if (const std::optional<ArrowKey> arrow = arrowOf(key)) {
-        onAtlasArrow(s, *arrow);
+        carryOut(s.app, s.library, onAtlasArrow(s.app, *arrow));
         return true;
     }
     if (key == VK_ADD || key == VK_OEM_PLUS || key == VK_SUBTRACT || key == VK_OEM_MINUS) {
-        onAtlasZoomKey(s, key == VK_ADD || key == VK_OEM_PLUS);
+        carryOut(s.app, s.library, onAtlasZoomKey(s.app, key == VK_ADD || key == VK_OEM_PLUS));
         return true;
     }
     return false;
@@ -96,7 +96,7 @@ void onSurfaceFocus(Session& s, ControlId id, bool gained)
             app.focusedSurface = 0;
         // Losing the focus while a Ctrl+arrow is held: the key's release goes elsewhere.
         if (id == ID_BOARD_SURFACE)
-            endBoardKeyMove(s);
+            carryOut(s.app, s.library, endBoardKeyMove(s.app));
     }
     repaint(app);
 }

@@ -228,9 +228,9 @@ LRESULT onMouseMove(Session& s, LPARAM lParam)
         return 0;
     const DipPoint p = dipPoint(app, lParam);
     if (app.currentSection == Section::Board)
-        onDragMoveBoard(s, p.x, p.y);
+        onDragMoveBoard(app, s.library, p.x, p.y);
     else if (app.currentSection == Section::Atlas)
-        onDragMoveAtlas(s, p.x, p.y);
+        onDragMoveAtlas(app, p.x, p.y);
     app.lastMouseX = p.x;
     app.lastMouseY = p.y;
     repaint(app);
@@ -241,9 +241,9 @@ LRESULT onMouseDown(Session& s, LPARAM lParam)
 {
     const DipPoint p = dipPoint(s.app, lParam);
     switch (s.app.currentSection) {
-    case Section::Discover:    onMouseDownDiscover(s, p.x, p.y); break;
-    case Section::Board:       onMouseDownBoard(s, p.x, p.y); break;
-    case Section::Atlas:       onMouseDownAtlas(s, p.x, p.y); break;
+    case Section::Discover:    carryOut(s.app, s.library, onMouseDownDiscover(s.app, p.x, p.y)); break;
+    case Section::Board:       carryOut(s.app, s.library, onMouseDownBoard(s.app, s.library, p.x, p.y)); break;
+    case Section::Atlas:       carryOut(s.app, s.library, onMouseDownAtlas(s.app, p.x, p.y)); break;
     case Section::Preferences: break;
     }
     return 0;
@@ -280,9 +280,9 @@ LRESULT onMouseWheel(Session& s, HWND window, WPARAM wParam, LPARAM lParam)
     const float x = static_cast<float>(point.x) / s.app.dpiScale, y = static_cast<float>(point.y) / s.app.dpiScale;
     const int delta = GET_WHEEL_DELTA_WPARAM(wParam);
     switch (s.app.currentSection) {
-    case Section::Discover:    onMouseWheelDiscover(s, x, y, delta); break;
-    case Section::Board:       onMouseWheelBoard(s, x, y, delta); break;
-    case Section::Atlas:       onMouseWheelAtlas(s, x, y, delta); break;
+    case Section::Discover:    carryOut(s.app, s.library, onMouseWheelDiscover(s.app, x, y, delta)); break;
+    case Section::Board:       carryOut(s.app, s.library, onMouseWheelBoard(s.app, x, y, delta)); break;
+    case Section::Atlas:       carryOut(s.app, s.library, onMouseWheelAtlas(s.app, x, y, delta)); break;
     case Section::Preferences: break;
     }
     return 0;

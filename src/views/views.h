@@ -2,7 +2,7 @@
 // its chrome, the owner-drawn buttons, and the per-section painters and mouse handlers.
 #pragma once
 
-#include "shell/shell_state.h"
+#include "views/view_state.h"
 
 #include <array>
 #include <atomic>
@@ -81,23 +81,23 @@ LabelLayout drawLabel(Canvas& canvas, std::wstring_view text, const DipRect& rec
 bool beginCanvas(Canvas& canvas, HDC dc, float dpiScale, DrawingKit* kit, float originX = 0.0f, float originY = 0.0f);
 void endCanvas(Canvas& canvas);
 
-DrawingKit* drawingKitOf(AppState& app);  // creates the cache on first use
+DrawingKit* drawingKitOf(ViewState& app);  // creates the cache on first use
 
 // ---------------------------------------------------------------------------------------------
 // Frame and chrome
 
 // Composes the frame in a kept buffer (the chrome drawn again only when what it shows changed, the
 // section's view every time) and copies the `dirty` part of it, in client pixels, to the window.
-void paintWindow(HDC dc, AppState& app, const Library& library, const RECT& dirty);
+void paintWindow(HDC dc, ViewState& app, const Library& library, const RECT& dirty);
 // The same for a client area of width x height pixels, into any device context.
-void paintKeptFrame(HDC dc, AppState& app, const Library& library, int width, int height, const RECT& dirty);
+void paintKeptFrame(HDC dc, ViewState& app, const Library& library, int width, int height, const RECT& dirty);
 // The kept frame no longer shows the state: the next paint composes it anew. Whatever changes what
 // a view or the chrome shows calls this (through the shell's repaint and layout), since a paint
 // of an unchanged state only copies the kept frame to the window.
-void markFrameStale(const AppState& app);
+void markFrameStale(const ViewState& app);
 // Paints chrome and section into a canvas already bound to a buffer (the frame painter's core).
-void paintFrame(Canvas& canvas, AppState& app, const Library& library);
-void drawOwnerButton(const DRAWITEMSTRUCT& item, AppState& app);
+void paintFrame(Canvas& canvas, ViewState& app, const Library& library);
+void drawOwnerButton(const DRAWITEMSTRUCT& item, ViewState& app);
 
 struct ButtonColours {
     std::uint32_t fill = 0;
@@ -139,23 +139,28 @@ std::wstring connectionsLine(std::size_t links);  // "3 connections"
 // ---------------------------------------------------------------------------------------------
 // Sections: painters, mouse and the view commands
 
-void paintDiscover(Canvas& canvas, AppState& app, const Library& library);
-void paintBoard(Canvas& canvas, AppState& app, const Library& library);
-void paintAtlas(Canvas& canvas, AppState& app, const Library& library);
-void paintPreferences(Canvas& canvas, AppState& app, const Library& library);
+void paintDiscover(Canvas& canvas, ViewState& app, const Library& library);
+void paintBoard(Canvas& canvas, ViewState& app, const Library& library);
+void paintAtlas(Canvas& canvas, ViewState& app, const Library& library);
+void paintPreferences(Canvas& canvas, ViewState& app, const Library& library);
 
 // The Discover stories that match searchText, in library order.
-std::vector<const Story*> matchingStories(const AppState& app, const Library& library);
+std::vector<const Story*> matchingStories(const ViewState& app, const Library& library);
 
-void onMouseDownDiscover(Session& session, float x, float y);
-void onMouseDownBoard(Session& session, float x, float y);
-void onMouseDownAtlas(Session& session, float x, float y);
-void onMouseWheelDiscover(Session& session, float x, float y, int delta);
-void onMouseWheelBoard(Session& session, float x, float y, int delta);
-void onMouseWheelAtlas(Session& session, float x, float y, int delta);
-// One move of a drag, p being the pointer in dip; the caller then stores p as the last point.
-void onDragMoveBoard(Session& session, float x, float y);
-void onDragMoveAtlas(Session& session, float x, float y);
+// The mouse: a press takes the keyboard focus to the main window first. A press or wheel message
+// changes the view's own state and the library, and returns what is left for the shell to do.
+ViewRequest onMouseDownDiscover(ViewState& app, float x, float y);
+ViewRequest onMouseDownBoard(ViewState& app, Library& library, float x, float y);
+ViewRequest onMouseDownAtlas(ViewState& app, float x, float y);
+ViewRequest onMouseWheelDiscover(ViewState& app, float x, float y, int delta);
+ViewRequest onMouseWheelBoard(ViewState& app, float x, float y, int delta);
+ViewRequest onMouseWheelAtlas(ViewState& app, float x, float y, int delta);
+// One move of a drag, p being the pointer in dip; the caller then stores p as the last point and repaints.
+void onDragMoveBoard(ViewState& app, Library& library, float x, float y);
+void onDragMoveAtlas(ViewState& app, float x, float y);
+// What a request's drag and showSelectedCard steps do, once the story is selected.
+void startBoardDrag(ViewState& app, const DragStart& drag);
+void showBoardCard(ViewState& app, const Library& library, const std::string& id);
 
 // ---------------------------------------------------------------------------------------------
 // Discover and Story board: the arithmetic behind their painters and mouse handlers
@@ -186,7 +191,7 @@ struct BoardView {
     double panY = 35.0;
 };
 
-BoardView boardViewOf(const AppState& app);
+BoardView boardViewOf(const ViewState& app);
 // Where a card whose story sits at board point (x, y) is shown, in dip.
 DipRect boardCardRect(const DipRect& canvas, const BoardView& view, double x, double y);
 // One wheel message at (x, y): zoom by 1.13 per notch within 0.25 .. 1.8, the point under the pointer kept.
@@ -205,23 +210,20 @@ std::array<DipRect, 2> cardHidingRects(const DipRect& r);
 bool coveredByRects(const DipRect& area, const std::vector<DipRect>& cover);
 
 // The selected story's detail panel, beside the list in Discover and beside the canvas on the board.
-void paintStoryPanel(Canvas& canvas, const AppState& app, const Library& library);
+void paintStoryPanel(Canvas& canvas, const ViewState& app, const Library& library);
 
-void takeUndoSnapshot(AppState& app, const Library& library);
+void takeUndoSnapshot(ViewState& app, const Library& library);
 // Puts back the snapshot's pins, positions and links; notes, texts and preferences keep their values.
 void restoreBoardEdit(Library& library, const Library& snapshot);
 
-void toggleSelectedPin(Session& session);   // 121
-void openSelectedSource(Session& session);  // 122
-void toggleLinkMode(Session& session);      // 124
-void fitBoard(Session& session);            // 125
-void clearLinks(Session& session);          // 126
-void undoBoardEdit(Session& session);       // 127
-void fitAtlas(AppState& app);               // 142, and when a plate arrives
-void zoomAtlasAbout(AppState& app, double factor, double ax, double ay);  // 143 to 145
+ViewRequest toggleLinkMode(ViewState& app, const Library& library);  // 124
+ViewRequest fitBoard(ViewState& app, const Library& library);        // 125
+ViewRequest clearLinks(ViewState& app, Library& library);            // 126
+ViewRequest fitAtlas(ViewState& app);                                // 142, and when a plate arrives
+ViewRequest zoomAtlasAbout(ViewState& app, double factor, double ax, double ay);  // 143 to 145
 // What a click on another card does in link mode: the link to the selected story, saved, and the
 // end of link mode; nothing for the selected card itself.
-void connectSelectedTo(Session& session, const std::string& id);
+ViewRequest connectSelectedTo(ViewState& app, Library& library, const std::string& id);
 
 // ---------------------------------------------------------------------------------------------
 // Keyboard on the board and in the atlas
@@ -241,14 +243,14 @@ BoardView boardViewShowing(const BoardView& view, const DipRect& canvas, double 
 
 // Arrows move the selection between cards (in link mode the card Enter would join), Ctrl+arrows
 // move the selected card one grid step; the move is saved when the key is released.
-void onBoardArrow(Session& session, ArrowKey direction, bool ctrl);
-void endBoardKeyMove(Session& session);
-void onBoardEnter(Session& session);
+ViewRequest onBoardArrow(ViewState& app, Library& library, ArrowKey direction, bool ctrl);
+ViewRequest endBoardKeyMove(ViewState& app);
+ViewRequest onBoardEnter(ViewState& app, Library& library);
 // Arrows pan the plate; zoomIn true or false is plus or minus, about the view's centre.
-void onAtlasArrow(Session& session, ArrowKey direction);
-void onAtlasZoomKey(Session& session, bool zoomIn);
+ViewRequest onAtlasArrow(ViewState& app, ArrowKey direction);
+ViewRequest onAtlasZoomKey(ViewState& app, bool zoomIn);
 // The focus ring of the surface that has the keyboard, and in link mode the card the arrows reached.
-void paintKeyboardCues(Canvas& canvas, const AppState& app, const Library& library);
+void paintKeyboardCues(Canvas& canvas, const ViewState& app, const Library& library);
 
 // ---------------------------------------------------------------------------------------------
 // Evidence atlas: plate decoding, the image worker, and the arithmetic of zoom, fit and drawing

@@ -3,7 +3,6 @@
 #include "views/views_internal.h"
 
 #include "locale/locale.h"
-#include "shell/shell.h"
 
 #include <algorithm>
 #include <cmath>
@@ -143,7 +142,7 @@ ImageSize sizeOf(Gdiplus::GpBitmap* bitmap)
     return size;
 }
 
-void drawLoadedPlate(Canvas& canvas, const AppState& app, const DipRect& view)
+void drawLoadedPlate(Canvas& canvas, const ViewState& app, const DipRect& view)
 {
     const ImageSize size = sizeOf(app.plateImage.bitmap);
     std::vector<std::pair<int, int>> levelSizes;
@@ -202,7 +201,7 @@ void drawLoadedPlate(Canvas& canvas, const AppState& app, const DipRect& view)
                                                    Gdiplus::UnitPixel, nullptr, nullptr, nullptr));
 }
 
-void drawPreviewUnderVeil(Canvas& canvas, const AppState& app, const DipRect& view)
+void drawPreviewUnderVeil(Canvas& canvas, const ViewState& app, const DipRect& view)
 {
     const std::int32_t plate = std::clamp(app.requestedPlate, 0, 1);
     const DecodedImage& preview = app.previewImages[std::size_t(plate)];
@@ -225,7 +224,7 @@ void drawPreviewUnderVeil(Canvas& canvas, const AppState& app, const DipRect& vi
 
 }  // namespace
 
-void paintAtlas(Canvas& canvas, AppState& app, const Library&)
+void paintAtlas(Canvas& canvas, ViewState& app, const Library&)
 {
     const DipRect view = app.atlasViewRect;
     const float W = app.clientWidthDip, H = app.clientHeightDip;
@@ -253,59 +252,55 @@ void paintAtlas(Canvas& canvas, AppState& app, const Library&)
 // ---------------------------------------------------------------------------------------------
 // Zoom, fit and the mouse
 
-void zoomAtlasAbout(AppState& app, double factor, double ax, double ay)
+ViewRequest zoomAtlasAbout(ViewState& app, double factor, double ax, double ay)
 {
     if (!app.plateImage.hasBitmap() || !(app.atlasZoom > 0.0))
-        return;
+        return {};
     const AtlasView next = atlasZoomedAbout({app.atlasZoom, app.atlasPanX, app.atlasPanY}, factor, ax, ay);
     app.atlasZoom = next.zoom;
     app.atlasPanX = next.panX;
     app.atlasPanY = next.panY;
-    repaint(app);
-    announceAtlasView(app);
+    return {.repaint = true, .announceAtlasView = true};
 }
 
-void fitAtlas(AppState& app)
+ViewRequest fitAtlas(ViewState& app)
 {
     if (!app.plateImage.hasBitmap())
-        return;
+        return {};
     const ImageSize size = sizeOf(app.plateImage.bitmap);
     if (size.width == 0 || size.height == 0)
-        return;
+        return {};
     const AtlasView fitted = atlasFitted(app.atlasViewRect.width, app.atlasViewRect.height, size.width, size.height);
     app.atlasZoom = fitted.zoom;
     app.atlasPanX = fitted.panX;
     app.atlasPanY = fitted.panY;
-    repaint(app);
-    announceAtlasView(app);
+    return {.repaint = true, .announceAtlasView = true};
 }
 
-void onMouseDownAtlas(Session& session, float x, float y)
+ViewRequest onMouseDownAtlas(ViewState& app, float x, float y)
 {
-    AppState& app = session.app;
     SetFocus(app.mainWindow);
     const DipRect& v = app.atlasViewRect;
     if (!insideView(v, x, y) || !app.plateImage.hasBitmap())
-        return;
+        return {};
     app.dragging = true;
     app.draggedStoryId.clear();
     app.lastMouseX = x;
     app.lastMouseY = y;
     SetCapture(app.mainWindow);
+    return {};
 }
 
-void onMouseWheelAtlas(Session& session, float x, float y, int delta)
+ViewRequest onMouseWheelAtlas(ViewState& app, float x, float y, int delta)
 {
-    AppState& app = session.app;
     const DipRect& v = app.atlasViewRect;
     if (!insideView(v, x, y))
-        return;
-    zoomAtlasAbout(app, std::pow(ATLAS_WHEEL_FACTOR, double(delta) / 120.0), x - v.left, y - v.top);
+        return {};
+    return zoomAtlasAbout(app, std::pow(ATLAS_WHEEL_FACTOR, double(delta) / 120.0), x - v.left, y - v.top);
 }
 
-void onDragMoveAtlas(Session& session, float x, float y)
+void onDragMoveAtlas(ViewState& app, float x, float y)
 {
-    AppState& app = session.app;
     app.atlasPanX += double(x) - double(app.lastMouseX);
     app.atlasPanY += double(y) - double(app.lastMouseY);
 }

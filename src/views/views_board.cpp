@@ -1,9 +1,8 @@
 // The Story board's arithmetic, mouse handling and commands: card drag, pan, wheel zoom, fit, link
-// mode, clearing links and the one-step undo with its snapshot.
+// mode, clearing links and the snapshot the one-step undo goes back to.
 #include "views/views_internal.h"
 
 #include "locale/locale.h"
-#include "shell/shell.h"
 
 #include <algorithm>
 #include <cmath>
@@ -17,7 +16,7 @@ constexpr double WHEEL_ZOOM_MIN = 0.25, WHEEL_ZOOM_MAX = 1.8;
 constexpr double FIT_ZOOM_MIN = 0.25, FIT_ZOOM_MAX = 1.35;
 constexpr double FIT_MARGIN = 60.0;
 
-void storeView(AppState& app, const BoardView& view)
+void storeView(ViewState& app, const BoardView& view)
 {
     app.boardZoom = view.zoom;
     app.boardPanX = view.panX;
@@ -34,7 +33,7 @@ bool insideCanvas(const DipRect& canvas, float x, float y)
 // ---------------------------------------------------------------------------------------------
 // Arithmetic
 
-BoardView boardViewOf(const AppState& app)
+BoardView boardViewOf(const ViewState& app)
 {
     return {app.boardZoom, app.boardPanX, app.boardPanY};
 }
@@ -149,7 +148,7 @@ bool coveredByRects(const DipRect& area, const std::vector<DipRect>& cover)
     return true;
 }
 
-void takeUndoSnapshot(AppState& app, const Library& library)
+void takeUndoSnapshot(ViewState& app, const Library& library)
 {
     app.undoSnapshot = library;
     app.undoAvailable = true;
@@ -171,71 +170,69 @@ void restoreBoardEdit(Library& library, const Library& snapshot)
 // ---------------------------------------------------------------------------------------------
 // Mouse
 
-void onMouseDownBoard(Session& session, float x, float y)
+ViewRequest onMouseDownBoard(ViewState& app, Library& library, float x, float y)
 {
-    AppState& app = session.app;
-    Library& library = session.library;
     if (app.mainWindow)
         SetFocus(app.mainWindow);
     if (!insideCanvas(app.boardViewRect, x, y))
-        return;
+        return {};
     const int hit = topmostHit(app.hitRows, x, y);
     const std::string id = hit >= 0 ? app.hitRows[static_cast<std::size_t>(hit)].id : std::string();
 
-    if (!app.linkMode) {
-        if (!id.empty()) {
-            if (!commitNote(app, library))
-                return;
-            selectStory(app, library, id);
-        }
-        app.draggedStoryId = id;
-        app.dragging = true;
-        app.dragMoved = false;
-        app.lastMouseX = x;
-        app.lastMouseY = y;
-        if (app.mainWindow)
-            SetCapture(app.mainWindow);
-        return;
+    if (app.linkMode)
+        return connectSelectedTo(app, library, id);
+    // A card is selected before it is dragged, its note committed even when it is the selected one.
+    ViewRequest request{.drag = DragStart{id, x, y}};
+    if (!id.empty()) {
+        request.commitNote = true;
+        request.selectStory = id;
     }
-
-    connectSelectedTo(session, id);
+    return request;
 }
 
-void connectSelectedTo(Session& session, const std::string& id)
+void startBoardDrag(ViewState& app, const DragStart& drag)
 {
-    AppState& app = session.app;
-    Library& library = session.library;
+    app.draggedStoryId = drag.storyId;
+    app.dragging = true;
+    app.dragMoved = false;
+    app.lastMouseX = drag.x;
+    app.lastMouseY = drag.y;
+    if (app.mainWindow)
+        SetCapture(app.mainWindow);
+}
+
+ViewRequest connectSelectedTo(ViewState& app, Library& library, const std::string& id)
+{
     if (id.empty() || id == app.selectedStoryId)
-        return;
+        return {};
+    ViewRequest request{.relayout = true, .repaint = true};
     takeUndoSnapshot(app, library);
     if (addLink(library, app.selectedStoryId, id, app.newLinkKind)) {
         app.unsavedChanges = true;
-        if (saveLibrary(app, library))
-            setStatusKey(app, UiStringKey::ConnectionSaved, false);
+        request.save = true;
+        request.savedStatus = UiStringKey::ConnectionSaved;
     }
     app.linkMode = false;
     app.boardKeyCardId.clear();
-    layoutControls(app, library);
-    repaint(app);
+    return request;
 }
 
-void onDragMoveBoard(Session& session, float x, float y)
+void onDragMoveBoard(ViewState& app, Library& library, float x, float y)
 {
-    AppState& app = session.app;
     const double dx = static_cast<double>(x) - app.lastMouseX, dy = static_cast<double>(y) - app.lastMouseY;
     // A move message without movement (Windows sends them, e.g. after a click) changes nothing,
     // so a press and release in place neither takes a snapshot nor saves.
     if (std::fabs(dx) + std::fabs(dy) <= 0.0)
         return;
     if (!app.dragMoved && !app.draggedStoryId.empty())
-        takeUndoSnapshot(app, session.library);
+        takeUndoSnapshot(app, library);
     app.dragMoved = true;
     if (app.draggedStoryId.empty()) {
         app.boardPanX += dx;
         app.boardPanY += dy;
         return;
     }
-    Story* story = findStory(session.library, app.draggedStoryId);
+    Story* story = findStory(library, app.draggedStoryId);
     if (!story)
         return;
     story->x = clampBoardCoordinate(story->x + dx / app.boardZoom);
@@ -243,73 +240,41 @@ void onDragMoveBoard(Session& session, float x, float y)
     app.unsavedChanges = true;
 }
 
-void onMouseWheelBoard(Session& session, float x, float y, int delta)
+ViewRequest onMouseWheelBoard(ViewState& app, float x, float y, int delta)
 {
-    AppState& app = session.app;
     if (!insideCanvas(app.boardViewRect, x, y))
-        return;
+        return {};
     storeView(app, zoomBoardAbout(boardViewOf(app), app.boardViewRect, x, y, delta));
     app.boardZoomTurning = true;
-    if (app.mainWindow)
-        SetTimer(app.mainWindow, TIMER_BOARD_ZOOM_REST, TIMER_BOARD_ZOOM_REST_MS, nullptr);
-    repaint(app);
+    return {.boardZoomRest = true, .repaint = true};
 }
 
 // ---------------------------------------------------------------------------------------------
 // Commands
 
-void fitBoard(Session& session)
+ViewRequest fitBoard(ViewState& app, const Library& library)
 {
-    storeView(session.app, fitBoardView(session.library, session.app.boardViewRect));
-    repaint(session.app);
+    storeView(app, fitBoardView(library, app.boardViewRect));
+    return {.repaint = true};
 }
 
-void toggleLinkMode(Session& session)
+ViewRequest toggleLinkMode(ViewState& app, const Library& library)
 {
-    AppState& app = session.app;
-    const Story* story = findStory(session.library, app.selectedStoryId);
+    const Story* story = findStory(library, app.selectedStoryId);
     if (!story || !story->saved)
-        return;
+        return {};
     app.linkMode = !app.linkMode;
     app.boardKeyCardId.clear();
-    setStatusKey(app, app.linkMode ? UiStringKey::ChooseCardToConnect : UiStringKey::Ready, false);
-    layoutControls(app, session.library);
+    return {.status = app.linkMode ? UiStringKey::ChooseCardToConnect : UiStringKey::Ready, .relayout = true};
 }
 
-void clearLinks(Session& session)
+ViewRequest clearLinks(ViewState& app, Library& library)
 {
-    AppState& app = session.app;
-    Library& library = session.library;
     if (!findStory(library, app.selectedStoryId))
-        return;
+        return {};
     takeUndoSnapshot(app, library);
     removeLinksOf(library, app.selectedStoryId);
     app.unsavedChanges = true;
-    if (saveLibrary(app, library))
-        setStatusKey(app, UiStringKey::ConnectionsCleared, false);
     // The undo button becomes available.
-    layoutControls(app, library);
-}
-
-void undoBoardEdit(Session& session)
-{
-    AppState& app = session.app;
-    Library& library = session.library;
-    if (!app.undoAvailable || !commitNote(app, library))
-        return;
-    restoreBoardEdit(library, app.undoSnapshot);
-    app.undoSnapshot = Library{};
-    app.undoAvailable = false;
-    app.unsavedChanges = true;
-    saveLibrary(app, library);
-
-    std::string id = app.selectedStoryId;
-    if (!findStory(library, id))
-        id.clear();
-    // Clearing first makes selectStory refill the story text and the note editor.
-    app.selectedStoryId.clear();
-    if (!id.empty())
-        selectStory(app, library, id);
-    layoutControls(app, library);
-    repaint(app);
+    return {.save = true, .savedStatus = UiStringKey::ConnectionsCleared, .relayout = true};
 }

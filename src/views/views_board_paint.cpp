@@ -365,7 +365,7 @@ const Sprite* cardPicture(BoardSurface& surface, const Story& story, const CardL
 
 // While the wheel turns, the card's picture at an earlier zoom, scaled; false when it has none
 // that shows the card as it is apart from the zoom.
-bool drawScaledPicture(BoardSurface& surface, const AppState& app, const Story& story, const CardLook& look, int x,
+bool drawScaledPicture(BoardSurface& surface, const ViewState& app, const Story& story, const CardLook& look, int x,
                        int y)
 {
     const auto found = surface.pictures->cards.find(story.id);
@@ -385,7 +385,7 @@ bool drawScaledPicture(BoardSurface& surface, const AppState& app, const Story& 
     return true;
 }
 
-void drawCard(BoardSurface& surface, const AppState& app, const Story& story, const DipRect& r, float z)
+void drawCard(BoardSurface& surface, const ViewState& app, const Story& story, const DipRect& r, float z)
 {
     const float s = surface.canvas.scale;
     const bool selected = story.id == app.selectedStoryId;
@@ -487,7 +487,7 @@ private:
 
 // `cover` null draws every line: the plain picture the kept pictures are tested against. Otherwise
 // a line that the cards or its own pill hide is left out.
-void paintLinks(BoardSurface& surface, const AppState& app, const Library& library, const DipRect& L,
+void paintLinks(BoardSurface& surface, const ViewState& app, const Library& library, const DipRect& L,
                 const BoardView& view, const CardCover* cover)
 {
     Canvas& canvas = surface.canvas;
@@ -525,7 +525,7 @@ void paintLinks(BoardSurface& surface, const AppState& app, const Library& libra
 }
 
 // Grid, links, cards and the empty message: everything inside the canvas.
-void paintCanvasInside(BoardSurface& surface, AppState& app, const Library& library, const DipRect& L,
+void paintCanvasInside(BoardSurface& surface, ViewState& app, const Library& library, const DipRect& L,
                        const BoardView& view)
 {
     paintGrid(surface, app.palette, L, view);
@@ -590,7 +590,7 @@ bool copyLayer(Canvas& canvas, BoardPictures& pictures, int left, int top, bool 
 
 // Paints the canvas's inside on the layer and copies it into the frame; false when the layer
 // cannot be had, before anything was drawn.
-bool paintThroughLayer(Canvas& canvas, AppState& app, const Library& library, const DipRect& L, const BoardView& view)
+bool paintThroughLayer(Canvas& canvas, ViewState& app, const Library& library, const DipRect& L, const BoardView& view)
 {
     if (!canvas.kit)
         return false;
@@ -621,7 +621,7 @@ bool paintThroughLayer(Canvas& canvas, AppState& app, const Library& library, co
 // ---------------------------------------------------------------------------------------------
 // The painter
 
-void paintBoard(Canvas& canvas, AppState& app, const Library& library)
+void paintBoard(Canvas& canvas, ViewState& app, const Library& library)
 {
     const DipRect L = app.boardViewRect;
     const BoardView view = boardViewOf(app);

@@ -34,7 +34,7 @@ const wchar_t* sectionHint(Section section)
     return section == Section::Atlas ? atlasHint() : UiText(static_cast<UiStringKey>(9 + static_cast<int>(section)));
 }
 
-void paintHeaderTexts(Canvas& canvas, const AppState& app)
+void paintHeaderTexts(Canvas& canvas, const ViewState& app)
 {
     const Palette& p = app.palette;
     const float W = app.clientWidthDip;
@@ -59,7 +59,7 @@ void paintRouteMark(Canvas& canvas, const Palette& p)
     fillEllipse(canvas, {173, 101, 10, 10}, p.apricot);
 }
 
-void paintSidebar(Canvas& canvas, const AppState& app, const Library& library)
+void paintSidebar(Canvas& canvas, const ViewState& app, const Library& library)
 {
     const Palette& p = app.palette;
     const float H = app.clientHeightDip;
@@ -81,7 +81,7 @@ void paintSidebar(Canvas& canvas, const AppState& app, const Library& library)
     drawText(canvas, std::wstring_view(formatUtcOffset()), {27, H - 65, 160, 20}, {.size = 11.0f, .colour = p.muted});
 }
 
-void paintStatusLine(Canvas& canvas, const AppState& app)
+void paintStatusLine(Canvas& canvas, const ViewState& app)
 {
     const float W = app.clientWidthDip, H = app.clientHeightDip;
     fillRect(canvas, {0, H - 38, W, 38}, app.statusIsError ? app.palette.statusErrorBackground : app.palette.statusBackground);
@@ -91,7 +91,7 @@ void paintStatusLine(Canvas& canvas, const AppState& app)
              {.size = 12.0f, .colour = app.statusIsError ? app.palette.statusErrorText : app.palette.muted});
 }
 
-void paintSection(Canvas& canvas, AppState& app, const Library& library)
+void paintSection(Canvas& canvas, ViewState& app, const Library& library)
 {
     switch (app.currentSection) {
     case Section::Discover:    paintDiscover(canvas, app, library); break;
@@ -164,7 +164,7 @@ TextStyle buttonLabelStyle(ControlId id, Section section, std::uint32_t colour)
 // ---------------------------------------------------------------------------------------------
 // Painting
 
-void paintFrame(Canvas& canvas, AppState& app, const Library& library)
+void paintFrame(Canvas& canvas, ViewState& app, const Library& library)
 {
     const float W = app.clientWidthDip, H = app.clientHeightDip;
     fillRect(canvas, {0, 0, W, H}, app.palette.paper);
@@ -178,7 +178,7 @@ void paintFrame(Canvas& canvas, AppState& app, const Library& library)
 
 namespace {
 
-ChromeKey chromeKeyOf(const AppState& app, const Library& library, int width, int height)
+ChromeKey chromeKeyOf(const ViewState& app, const Library& library, int width, int height)
 {
     return ChromeKey{.width = width,
                      .height = height,
@@ -198,7 +198,7 @@ ChromeKey chromeKeyOf(const AppState& app, const Library& library, int width, in
 
 // The chrome in the order the frame paints it, the section's view left out: the status line comes
 // last there too, and no view reaches into its band, so the frame can take it from here afterwards.
-void paintChrome(Canvas& canvas, AppState& app, const Library& library)
+void paintChrome(Canvas& canvas, ViewState& app, const Library& library)
 {
     const float W = app.clientWidthDip, H = app.clientHeightDip;
     fillRect(canvas, {0, 0, W, H}, app.palette.paper);
@@ -228,7 +228,7 @@ void copyDirty(HDC dc, HDC frame, int width, int height, const RECT& dirty)
 
 }  // namespace
 
-void paintKeptFrame(HDC dc, AppState& app, const Library& library, int width, int height, const RECT& dirty)
+void paintKeptFrame(HDC dc, ViewState& app, const Library& library, int width, int height, const RECT& dirty)
 {
     width = std::max(1, width);
     height = std::max(1, height);
@@ -269,13 +269,13 @@ void paintKeptFrame(HDC dc, AppState& app, const Library& library, int width, in
     copyDirty(dc, frame, width, height, dirty);
 }
 
-void markFrameStale(const AppState& app)
+void markFrameStale(const ViewState& app)
 {
     if (DrawingKit* kit = app.drawingKit.get())
         kit->frame.current = false;
 }
 
-void paintWindow(HDC dc, AppState& app, const Library& library, const RECT& dirty)
+void paintWindow(HDC dc, ViewState& app, const Library& library, const RECT& dirty)
 {
     RECT client{};
     GetClientRect(app.mainWindow, &client);
@@ -291,7 +291,7 @@ LabelLayout paintButton(Canvas& canvas, const ButtonFace& face, const Palette& p
                      buttonLabelStyle(face.id, face.section, face.colours.text), BUTTON_TWO_LINE_ROOM);
 }
 
-void drawOwnerButton(const DRAWITEMSTRUCT& item, AppState& app)
+void drawOwnerButton(const DRAWITEMSTRUCT& item, ViewState& app)
 {
     const int width = item.rcItem.right - item.rcItem.left;
     const int height = item.rcItem.bottom - item.rcItem.top;

@@ -1,9 +1,8 @@
-// The Discover view: the searchable story list, its scrolling and hit tests, the story panel it
-// shares with the Story board, and the panel's pin and read-source commands.
+// The Discover view: the searchable story list, its scrolling and hit tests, and the story panel it
+// shares with the Story board.
 #include "views/views_internal.h"
 
 #include "locale/locale.h"
-#include "shell/shell.h"
 
 #include <algorithm>
 #include <cmath>
@@ -15,7 +14,7 @@ namespace {
 constexpr float LIST_VIEW_TOP = 204.0f;
 
 // The panel's left edge: beside the list in Discover, beside the canvas on the board.
-float panelLeft(const AppState& app)
+float panelLeft(const ViewState& app)
 {
     return app.currentSection == Section::Board ? app.clientWidthDip - 356.0f : 610.0f;
 }
@@ -26,7 +25,7 @@ std::wstring dateLine(const Story& story)
                                 : std::wstring(UiText(UiStringKey::FieldNoteArchive));
 }
 
-void paintRow(Canvas& canvas, const AppState& app, const Story& story, float y)
+void paintRow(Canvas& canvas, const ViewState& app, const Story& story, float y)
 {
     const Palette& p = app.palette;
     const bool selected = story.id == app.selectedStoryId;
@@ -64,7 +63,7 @@ std::int32_t wheelListScroll(std::int32_t offset, float x, int delta)
 namespace {
 
 // The list's clipped viewport starts at LIST_VIEW_TOP and ends above the status line.
-float listViewHeight(const AppState& app)
+float listViewHeight(const ViewState& app)
 {
     return app.clientHeightDip - 270.0f;
 }
@@ -87,7 +86,7 @@ int firstHit(const std::vector<HitRecord>& hits, float x, float y)
 // ---------------------------------------------------------------------------------------------
 // Painting
 
-void paintDiscover(Canvas& canvas, AppState& app, const Library& library)
+void paintDiscover(Canvas& canvas, ViewState& app, const Library& library)
 {
     const Palette& p = app.palette;
     const float H = app.clientHeightDip;
@@ -130,7 +129,7 @@ void paintDiscover(Canvas& canvas, AppState& app, const Library& library)
     paintStoryPanel(canvas, app, library);
 }
 
-void paintStoryPanel(Canvas& canvas, const AppState& app, const Library& library)
+void paintStoryPanel(Canvas& canvas, const ViewState& app, const Library& library)
 {
     const Palette& p = app.palette;
     const float W = app.clientWidthDip, H = app.clientHeightDip;
@@ -156,66 +155,24 @@ void paintStoryPanel(Canvas& canvas, const AppState& app, const Library& library
 // ---------------------------------------------------------------------------------------------
 // Mouse
 
-void onMouseDownDiscover(Session& session, float x, float y)
+ViewRequest onMouseDownDiscover(ViewState& app, float x, float y)
 {
-    AppState& app = session.app;
     if (app.mainWindow)
         SetFocus(app.mainWindow);
     // The last row may reach under the status line; only its part inside the list takes clicks.
     if (y < LIST_VIEW_TOP || y >= LIST_VIEW_TOP + listViewHeight(app))
-        return;
+        return {};
     const int hit = firstHit(app.hitRows, x, y);
     if (hit < 0)
-        return;
-    // selectStory may repaint and rebuild the records, so the id is copied first.
-    const std::string id = app.hitRows[static_cast<std::size_t>(hit)].id;
-    selectStory(app, session.library, id);
+        return {};
+    return {.selectStory = app.hitRows[static_cast<std::size_t>(hit)].id};
 }
 
-void onMouseWheelDiscover(Session& session, float x, float, int delta)
+ViewRequest onMouseWheelDiscover(ViewState& app, float x, float, int delta)
 {
-    AppState& app = session.app;
     const std::int32_t next = wheelListScroll(app.listScrollOffset, x, delta);
-    if (next != app.listScrollOffset) {
-        app.listScrollOffset = next;
-        repaint(app);
-    }
-}
-
-// ---------------------------------------------------------------------------------------------
-// Panel commands
-
-void toggleSelectedPin(Session& session)
-{
-    AppState& app = session.app;
-    Library& library = session.library;
-    if (!findStory(library, app.selectedStoryId) || !commitNote(app, library))
-        return;
-    Story* story = findStory(library, app.selectedStoryId);
-    if (!story)
-        return;
-    takeUndoSnapshot(app, library);
-    const bool pinned = togglePin(library, *story);
-    app.unsavedChanges = true;
-    if (saveLibrary(app, library))
-        setStatusKey(app, pinned ? UiStringKey::SavedLocally : UiStringKey::RemovedFromBoard, false);
-    layoutControls(app, library);
-}
-
-void openSelectedSource(Session& session)
-{
-    AppState& app = session.app;
-    const Story* story = findStory(session.library, app.selectedStoryId);
-    if (!story || !isAllowedSourceUrl(story->url))
-        return;
-    std::wstring url;
-    try {
-        url = utf8ToUtf16(story->url);
-    } catch (const Failure&) {
-        return;
-    }
-    const auto result = reinterpret_cast<INT_PTR>(
-        ShellExecuteW(app.mainWindow, L"open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
-    if (result <= 32)
-        setStatusKey(app, UiStringKey::SourceNotOpened, true);
+    if (next == app.listScrollOffset)
+        return {};
+    app.listScrollOffset = next;
+    return {.repaint = true};
 }

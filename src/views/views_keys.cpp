@@ -2,8 +2,6 @@
 // card by grid steps, joining cards in link mode, panning and zooming the plate, and the focus cues.
 #include "views/views_internal.h"
 
-#include "shell/shell.h"
-
 #include <cmath>
 #include <limits>
 
@@ -48,23 +46,22 @@ std::vector<const Story*> boardCards(const Library& library)
     return cards;
 }
 
-void showCard(AppState& app, const Story& story)
+void showCard(ViewState& app, const Story& story)
 {
     const BoardView view = boardViewShowing(boardViewOf(app), app.boardViewRect, story.x, story.y);
     app.boardPanX = view.panX;
     app.boardPanY = view.panY;
 }
 
-void moveSelectedCard(Session& session, ArrowKey direction)
+ViewRequest moveSelectedCard(ViewState& app, Library& library, ArrowKey direction)
 {
-    AppState& app = session.app;
-    Story* story = findStory(session.library, app.selectedStoryId);
+    Story* story = findStory(library, app.selectedStoryId);
     // A drag in link mode does not move cards either.
     if (app.linkMode || !story || !story->saved)
-        return;
+        return {};
     // Held down, the key repeats: like one drag, the run is one undo step and one save, at its end.
     if (!app.keyMovePending)
-        takeUndoSnapshot(app, session.library);
+        takeUndoSnapshot(app, library);
     app.keyMovePending = true;
     const double dx = direction == ArrowKey::Left ? -BOARD_KEY_STEP : direction == ArrowKey::Right ? BOARD_KEY_STEP : 0.0;
     const double dy = direction == ArrowKey::Up ? -BOARD_KEY_STEP : direction == ArrowKey::Down ? BOARD_KEY_STEP : 0.0;
@@ -72,7 +69,7 @@ void moveSelectedCard(Session& session, ArrowKey direction)
     story->y = clampBoardCoordinate(story->y + dy);
     app.unsavedChanges = true;
     showCard(app, *story);
-    repaint(app);
+    return {.repaint = true};
 }
 
 // A 2-dip outline just outside `inner`, drawn clipped to `clip` when one is given.
@@ -156,16 +153,13 @@ BoardView boardViewShowing(const BoardView& view, const DipRect& canvas, double 
 // ---------------------------------------------------------------------------------------------
 // Board
 
-void onBoardArrow(Session& session, ArrowKey direction, bool ctrl)
+ViewRequest onBoardArrow(ViewState& app, Library& library, ArrowKey direction, bool ctrl)
 {
-    if (ctrl) {
-        moveSelectedCard(session, direction);
-        return;
-    }
-    AppState& app = session.app;
-    const std::vector<const Story*> cards = boardCards(session.library);
+    if (ctrl)
+        return moveSelectedCard(app, library, direction);
+    const std::vector<const Story*> cards = boardCards(library);
     if (cards.empty())
-        return;
+        return {};
     const std::string& origin = app.linkMode && !app.boardKeyCardId.empty() ? app.boardKeyCardId : app.selectedStoryId;
     std::size_t from = cards.size();
     for (std::size_t i = 0; i < cards.size(); ++i)
@@ -180,58 +174,52 @@ void onBoardArrow(Session& session, ArrowKey direction, bool ctrl)
             centres.push_back({card->x + BOARD_CARD_WIDTH / 2, card->y + BOARD_CARD_HEIGHT / 2});
         target = nearestCardInDirection(centres, from, direction);
         if (target < 0)
-            return;
+            return {};
     }
     const std::string id = cards[static_cast<std::size_t>(target)]->id;
     if (app.linkMode) {
         app.boardKeyCardId = id == app.selectedStoryId ? std::string() : id;
         showCard(app, *cards[static_cast<std::size_t>(target)]);
-        announceFocus(app, session.library);
-        repaint(app);
-        return;
+        return {.announceFocus = true, .repaint = true};
     }
-    selectStory(app, session.library, id);
-    if (app.selectedStoryId != id)
-        return;  // the note could not be committed
-    if (const Story* card = findStory(session.library, id))
+    // The card comes into view only once it is selected (the note committed).
+    return {.selectStory = id, .showSelectedCard = true, .repaint = true};
+}
+
+void showBoardCard(ViewState& app, const Library& library, const std::string& id)
+{
+    if (const Story* card = findStory(library, id))
         showCard(app, *card);
-    repaint(app);
 }
 
-void endBoardKeyMove(Session& session)
+ViewRequest endBoardKeyMove(ViewState& app)
 {
-    AppState& app = session.app;
     if (!app.keyMovePending)
-        return;
+        return {};
     app.keyMovePending = false;
-    if (app.unsavedChanges)
-        saveLibrary(app, session.library);
-    layoutControls(app, session.library);
+    return {.save = app.unsavedChanges, .relayout = true};
 }
 
-void onBoardEnter(Session& session)
+ViewRequest onBoardEnter(ViewState& app, Library& library)
 {
-    AppState& app = session.app;
     if (!app.linkMode || app.boardKeyCardId.empty())
-        return;
+        return {};
     const std::string id = app.boardKeyCardId;
-    const Story* card = findStory(session.library, id);
+    const Story* card = findStory(library, id);
     if (!card || !card->saved) {
         app.boardKeyCardId.clear();
-        repaint(app);
-        return;
+        return {.repaint = true};
     }
-    connectSelectedTo(session, id);
+    return connectSelectedTo(app, library, id);
 }
 
 // ---------------------------------------------------------------------------------------------
 // Atlas
 
-void onAtlasArrow(Session& session, ArrowKey direction)
+ViewRequest onAtlasArrow(ViewState& app, ArrowKey direction)
 {
-    AppState& app = session.app;
     if (!app.plateImage.hasBitmap())
-        return;
+        return {};
     // An arrow shows more of the plate on its side: the plate itself moves the other way.
     const double stepX = ATLAS_KEY_PAN_SHARE * app.atlasViewRect.width;
     const double stepY = ATLAS_KEY_PAN_SHARE * app.atlasViewRect.height;
@@ -241,20 +229,19 @@ void onAtlasArrow(Session& session, ArrowKey direction)
     case ArrowKey::Up:    app.atlasPanY += stepY; break;
     case ArrowKey::Down:  app.atlasPanY -= stepY; break;
     }
-    repaint(app);
+    return {.repaint = true};
 }
 
-void onAtlasZoomKey(Session& session, bool zoomIn)
+ViewRequest onAtlasZoomKey(ViewState& app, bool zoomIn)
 {
-    AppState& app = session.app;
-    zoomAtlasAbout(app, zoomIn ? ATLAS_ZOOM_IN : ATLAS_ZOOM_OUT, app.atlasViewRect.width / 2.0,
-                   app.atlasViewRect.height / 2.0);
+    return zoomAtlasAbout(app, zoomIn ? ATLAS_ZOOM_IN : ATLAS_ZOOM_OUT, app.atlasViewRect.width / 2.0,
+                          app.atlasViewRect.height / 2.0);
 }
 
 // ---------------------------------------------------------------------------------------------
 // Focus cues
 
-void paintKeyboardCues(Canvas& canvas, const AppState& app, const Library& library)
+void paintKeyboardCues(Canvas& canvas, const ViewState& app, const Library& library)
 {
     const std::uint32_t colour = app.palette.cobalt;
     const Section section = app.currentSection;

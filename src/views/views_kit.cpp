@@ -30,7 +30,7 @@ void DecodedImage::reset() noexcept
     stream = nullptr;
 }
 
-DrawingKit* drawingKitOf(AppState& app)
+DrawingKit* drawingKitOf(ViewState& app)
 {
     if (!app.drawingKit)
         app.drawingKit.reset(new DrawingKit);

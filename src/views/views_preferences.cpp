@@ -55,7 +55,7 @@ std::wstring lastCheckText(std::int64_t lastCheck)
     return lastCheck == 0 ? std::wstring(UiText(UiStringKey::NotYetChecked)) : formatLocalDateTime(lastCheck, true);
 }
 
-void paintPreferences(Canvas& canvas, AppState& app, const Library& library)
+void paintPreferences(Canvas& canvas, ViewState& app, const Library& library)
 {
     const Palette& palette = app.palette;
     const float W = app.clientWidthDip, H = app.clientHeightDip;

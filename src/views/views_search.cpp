@@ -106,7 +106,7 @@ private:
 
 }  // namespace
 
-std::vector<const Story*> matchingStories(const AppState& app, const Library& library)
+std::vector<const Story*> matchingStories(const ViewState& app, const Library& library)
 {
     std::wstring query = app.searchText;
     lowerAscii(query);

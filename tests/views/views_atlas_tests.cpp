@@ -3,6 +3,7 @@
 #include "views/views.h"
 
 #include "views_test_pixels.h"
+#include "views_test_requests.h"
 
 #include <gtest/gtest.h>
 
@@ -303,67 +304,67 @@ class AtlasMouse : public AtlasDecoding {
 protected:
     void SetUp() override
     {
-        session = std::make_unique<Session>();
-        session->app.atlasViewRect = VIEW;
-        session->app.atlasZoom = 0.5;
-        session->app.atlasPanX = 100;
-        session->app.atlasPanY = 50;
+        view = std::make_unique<ViewState>();
+        view->atlasViewRect = VIEW;
+        view->atlasZoom = 0.5;
+        view->atlasPanX = 100;
+        view->atlasPanY = 50;
     }
-    void TearDown() override { session.reset(); }
+    void TearDown() override { view.reset(); }
 
     void loadSmallPlate()
     {
         const std::string png = smallPng();
-        session->app.plateImage = decodeImageBytes(png.data(), png.size(), true);
-        session->app.loadedPlate = 0;
+        view->plateImage = decodeImageBytes(png.data(), png.size(), true);
+        view->loadedPlate = 0;
     }
 
-    std::unique_ptr<Session> session;
+    std::unique_ptr<ViewState> view;
 };
 
 TEST_F(AtlasMouse, TheWheelZoomsAboutThePointerMeasuredFromTheViewCorner)
 {
     loadSmallPlate();
-    onMouseWheelAtlas(*session, 224 + 300, 206 + 200, 120);
-    EXPECT_DOUBLE_EQ(session->app.atlasZoom, 0.61);
-    EXPECT_NEAR(session->app.atlasPanX, 56.0, 1e-9);
-    EXPECT_NEAR(session->app.atlasPanY, 17.0, 1e-9);
-    onMouseWheelAtlas(*session, 224 + 300, 206 + 200, -120);  // one notch back
-    EXPECT_NEAR(session->app.atlasZoom, 0.5, 1e-12);
-    EXPECT_NEAR(session->app.atlasPanX, 100.0, 1e-9);
+    EXPECT_EQ(describe(onMouseWheelAtlas(*view, 224 + 300, 206 + 200, 120)), "repaint announceAtlasView");
+    EXPECT_DOUBLE_EQ(view->atlasZoom, 0.61);
+    EXPECT_NEAR(view->atlasPanX, 56.0, 1e-9);
+    EXPECT_NEAR(view->atlasPanY, 17.0, 1e-9);
+    (void)onMouseWheelAtlas(*view, 224 + 300, 206 + 200, -120);  // one notch back
+    EXPECT_NEAR(view->atlasZoom, 0.5, 1e-12);
+    EXPECT_NEAR(view->atlasPanX, 100.0, 1e-9);
 }
 
-TEST_F(AtlasMouse, WheelOutsideTheViewOrWithoutAPlateChangesNothing)
+TEST_F(AtlasMouse, WheelOutsideTheViewOrWithoutAPlateChangesAndAsksNothing)
 {
-    onMouseWheelAtlas(*session, 524, 406, 120);  // no plate yet
-    EXPECT_EQ(session->app.atlasZoom, 0.5);
+    EXPECT_EQ(describe(onMouseWheelAtlas(*view, 524, 406, 120)), "nothing");  // no plate yet
+    EXPECT_EQ(view->atlasZoom, 0.5);
     loadSmallPlate();
-    onMouseWheelAtlas(*session, 223, 406, 120);   // one dip left of the view
-    onMouseWheelAtlas(*session, 524, 648, 120);   // the bottom edge is outside
-    EXPECT_EQ(session->app.atlasZoom, 0.5);
+    EXPECT_EQ(describe(onMouseWheelAtlas(*view, 223, 406, 120)), "nothing");  // one dip left of the view
+    EXPECT_EQ(describe(onMouseWheelAtlas(*view, 524, 648, 120)), "nothing");  // the bottom edge is outside
+    EXPECT_EQ(view->atlasZoom, 0.5);
 }
 
 TEST_F(AtlasMouse, APressStartsAPanOnlyInsideTheViewWithAPlate)
 {
-    onMouseDownAtlas(*session, 500, 300);
-    EXPECT_FALSE(session->app.dragging);
+    (void)onMouseDownAtlas(*view, 500, 300);
+    EXPECT_FALSE(view->dragging);
     loadSmallPlate();
-    onMouseDownAtlas(*session, 200, 300);
-    EXPECT_FALSE(session->app.dragging);
-    onMouseDownAtlas(*session, 500, 300);
-    EXPECT_TRUE(session->app.dragging);
-    onDragMoveAtlas(*session, 530, 290);
-    EXPECT_EQ(session->app.atlasPanX, 130.0);
-    EXPECT_EQ(session->app.atlasPanY, 40.0);
+    (void)onMouseDownAtlas(*view, 200, 300);
+    EXPECT_FALSE(view->dragging);
+    EXPECT_EQ(describe(onMouseDownAtlas(*view, 500, 300)), "nothing");
+    EXPECT_TRUE(view->dragging);
+    onDragMoveAtlas(*view, 530, 290);
+    EXPECT_EQ(view->atlasPanX, 130.0);
+    EXPECT_EQ(view->atlasPanY, 40.0);
     ReleaseCapture();
 }
 
 TEST_F(AtlasMouse, FitAndZoomDoNothingWithoutAPlate)
 {
-    fitAtlas(session->app);
-    zoomAtlasAbout(session->app, 1.4, 516, 221);
-    EXPECT_EQ(session->app.atlasZoom, 0.5);
-    EXPECT_EQ(session->app.atlasPanX, 100.0);
+    EXPECT_EQ(describe(fitAtlas(*view)), "nothing");
+    EXPECT_EQ(describe(zoomAtlasAbout(*view, 1.4, 516, 221)), "nothing");
+    EXPECT_EQ(view->atlasZoom, 0.5);
+    EXPECT_EQ(view->atlasPanX, 100.0);
 }
 
 }  // namespace

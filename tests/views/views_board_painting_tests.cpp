@@ -91,7 +91,7 @@ protected:
     void SetUp() override
     {
         currentUiLanguage = UiLanguage::English;
-        AppState& app = session.app;
+        ViewState& app = session.app;
         app.currentSection = Section::Board;
         app.boardViewRect = {224, 204, 680, 552};
         // Overlapping cards, one reaching past the canvas's left and bottom edges.
@@ -137,7 +137,10 @@ protected:
         EXPECT_EQ(d.pixels, 0) << name << ": largest channel difference " << d.largest;
     }
 
-    Session session;
+    struct {
+        ViewState app;
+        Library library;
+    } session;
 };
 
 }  // namespace

@@ -1,8 +1,12 @@
-// The Story board: card placement, wheel zoom, fit, hit order, drags and link mode, and the one-step
-// undo of pins, unpins and cleared links against a library saved into a temporary folder.
+// The Story board: card placement, wheel zoom, fit, hit order, what its mouse handlers ask of the
+// shell, and (carried out by the shell) drags, link mode and the one-step undo of pins, unpins and
+// cleared links against a library saved into a temporary folder.
 #include "views/views.h"
 
+#include "views_test_requests.h"
+
 #include "locale/locale.h"
+#include "shell/shell.h"
 
 #include <gtest/gtest.h>
 
@@ -167,7 +171,78 @@ TEST(BoardGeometry, DragCoordinatesStopAt99900)
 }
 
 // ---------------------------------------------------------------------------------------------
-// Commands and mouse on a library saved into a temporary folder
+// What the board's handlers ask of the shell
+
+namespace {
+
+// Cards 0 and 1 pinned side by side at the default view: card 0 at (254, 239), card 1 at (589, 239).
+class BoardRequests : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        view.boardViewRect = CANVAS_1280_820;
+        library = libraryOf(3);
+        togglePin(library, library.stories[0]);
+        togglePin(library, library.stories[1]);
+        for (const Story& s : library.stories)
+            if (s.saved) {
+                const DipRect r = boardCardRect(view.boardViewRect, boardViewOf(view), s.x, s.y);
+                view.hitRows.push_back({r.left, r.top, r.width, r.height, s.id});
+            }
+    }
+    const std::string& id(int i) const { return library.stories[static_cast<std::size_t>(i)].id; }
+
+    ViewState view;
+    Library library;
+};
+
+}  // namespace
+
+TEST_F(BoardRequests, APressOnACardAsksToCommitTheNoteAndSelectItBeforeTheDragStarts)
+{
+    view.selectedStoryId = id(1);
+    EXPECT_EQ(describe(onMouseDownBoard(view, library, 300, 300)), "commitNote select(" + id(0) + ") drag(" + id(0) +
+                                                                       " at 300,300)");
+    // Nothing happens before the shell has committed the note.
+    EXPECT_EQ(view.selectedStoryId, id(1));
+    EXPECT_FALSE(view.dragging);
+    // The selected card's note is committed too before it is dragged.
+    EXPECT_EQ(describe(onMouseDownBoard(view, library, 600, 300)), "commitNote select(" + id(1) + ") drag(" + id(1) +
+                                                                       " at 600,300)");
+    // Empty canvas: a pan, with no note to commit; outside the canvas: nothing.
+    EXPECT_EQ(describe(onMouseDownBoard(view, library, 800, 700)), "drag( at 800,700)");
+    EXPECT_EQ(describe(onMouseDownBoard(view, library, 950, 300)), "nothing");
+}
+
+TEST_F(BoardRequests, ALinkModePressOnAnotherCardLinksAndAsksToSaveThenLayOutAndRepaint)
+{
+    view.selectedStoryId = id(0);
+    view.linkMode = true;
+    EXPECT_EQ(describe(onMouseDownBoard(view, library, 300, 300)), "nothing");  // the selected card itself
+    EXPECT_EQ(describe(onMouseDownBoard(view, library, 800, 700)), "nothing");  // empty canvas
+    EXPECT_TRUE(view.linkMode);
+    EXPECT_FALSE(view.undoAvailable);
+
+    EXPECT_EQ(describe(onMouseDownBoard(view, library, 600, 300)),
+              "save savedStatus(" + keyText(UiStringKey::ConnectionSaved) + ") relayout repaint");
+    ASSERT_EQ(library.links.size(), 1u);
+    EXPECT_FALSE(view.linkMode);
+    EXPECT_TRUE(view.unsavedChanges);
+    EXPECT_TRUE(view.undoAvailable);
+    EXPECT_EQ(view.selectedStoryId, id(0));
+}
+
+TEST_F(BoardRequests, TheWheelOverTheCanvasAsksForTheRestTimerAndARepaint)
+{
+    EXPECT_EQ(describe(onMouseWheelBoard(view, 950, 300, 120)), "nothing");
+    EXPECT_FALSE(view.boardZoomTurning);
+    EXPECT_EQ(describe(onMouseWheelBoard(view, 300, 300, 120)), "boardZoomRest repaint");
+    EXPECT_TRUE(view.boardZoomTurning);
+    EXPECT_DOUBLE_EQ(view.boardZoom, 1.13);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Commands and mouse on a library saved into a temporary folder, the requests carried out by the shell
 
 namespace {
 
@@ -196,6 +271,7 @@ protected:
     void pin(int i) { togglePin(session.library, at(i)); }
     bool saved() const { return std::filesystem::exists(folder / "library.json"); }
     std::wstring status() const { return session.app.statusText; }
+    void run(const ViewRequest& request) { carryOut(session.app, session.library, request); }
     static std::wstring english(UiStringKey key) { return uiTextIn(key, UiLanguage::English); }
 
     // The card records a paint would make.
@@ -225,7 +301,7 @@ TEST_F(BoardSession, UndoAfterClearLinksRestoresLinksButKeepsLaterNoteAndPrefere
     ASSERT_TRUE(addLink(session.library, at(1).id, at(2).id, 2));
     ASSERT_TRUE(addLink(session.library, at(0).id, at(2).id, 0));
     select(1);
-    clearLinks(session);
+    run(clearLinks(session.app, session.library));
     ASSERT_EQ(session.library.links.size(), 1u);  // only 0-2 is not the selected story's
     EXPECT_EQ(status(), english(UiStringKey::ConnectionsCleared));
     EXPECT_TRUE(session.app.undoAvailable);
@@ -280,7 +356,7 @@ TEST_F(BoardSession, UndoDoesNotBringBackAStoryRemovedSinceOrLinksToIt)
     pin(1);
     ASSERT_TRUE(addLink(session.library, at(0).id, at(1).id, 0));
     select(0);
-    clearLinks(session);
+    run(clearLinks(session.app, session.library));
     session.library.stories.erase(session.library.stories.begin() + 1);
     undoBoardEdit(session);
     EXPECT_EQ(session.library.stories.size(), 4u);
@@ -291,10 +367,10 @@ TEST_F(BoardSession, PressAndReleaseInPlaceSelectsButTakesNoSnapshotAndChangesNo
 {
     pin(0);
     recordCards();
-    onMouseDownBoard(session, 300, 300);
+    run(onMouseDownBoard(session.app, session.library, 300, 300));
     EXPECT_EQ(session.app.selectedStoryId, at(0).id);
     EXPECT_TRUE(session.app.dragging);
-    onDragMoveBoard(session, 300, 300);  // a move message without movement
+    onDragMoveBoard(session.app, session.library, 300, 300);  // a move message without movement
     EXPECT_FALSE(session.app.undoAvailable);
     EXPECT_FALSE(session.app.unsavedChanges);
     EXPECT_DOUBLE_EQ(at(0).x, 0.0);
@@ -308,8 +384,8 @@ TEST_F(BoardSession, CardDragMovesByPointerOverZoomAndSnapshotsOnce)
     session.app.boardPanX = 0;
     session.app.boardPanY = 0;
     recordCards();                        // card 1 at (894, 204) .. (1384, 468): clipped, still hit
-    onMouseDownBoard(session, 300, 300);  // card 0
-    onDragMoveBoard(session, 310, 304);
+    run(onMouseDownBoard(session.app, session.library, 300, 300));  // card 0
+    onDragMoveBoard(session.app, session.library, 310, 304);
     session.app.lastMouseX = 310;
     session.app.lastMouseY = 304;
     EXPECT_TRUE(session.app.undoAvailable);
@@ -318,7 +394,7 @@ TEST_F(BoardSession, CardDragMovesByPointerOverZoomAndSnapshotsOnce)
     EXPECT_TRUE(session.app.unsavedChanges);
     // A second move does not replace the snapshot: undo goes back to before the drag.
     at(1).x = 777;
-    onDragMoveBoard(session, 311, 304);
+    onDragMoveBoard(session.app, session.library, 311, 304);
     EXPECT_DOUBLE_EQ(at(0).x, 5.5);
     EXPECT_DOUBLE_EQ(session.app.undoSnapshot.stories[1].x, 335.0);
 }
@@ -329,8 +405,8 @@ TEST_F(BoardSession, DraggedCardStopsAtTheCoordinateLimit)
     at(0).x = 99890;
     session.app.boardPanX = 30 - 99890;  // bring the card into view
     recordCards();
-    onMouseDownBoard(session, 260, 250);
-    onDragMoveBoard(session, 360, 250);
+    run(onMouseDownBoard(session.app, session.library, 260, 250));
+    onDragMoveBoard(session.app, session.library, 360, 250);
     EXPECT_DOUBLE_EQ(at(0).x, 99900.0);
 }
 
@@ -338,9 +414,9 @@ TEST_F(BoardSession, DragOnEmptyCanvasPansWithoutSnapshot)
 {
     pin(0);
     recordCards();
-    onMouseDownBoard(session, 800, 700);
+    run(onMouseDownBoard(session.app, session.library, 800, 700));
     EXPECT_TRUE(session.app.draggedStoryId.empty());
-    onDragMoveBoard(session, 780, 710);
+    onDragMoveBoard(session.app, session.library, 780, 710);
     EXPECT_DOUBLE_EQ(session.app.boardPanX, 10.0);
     EXPECT_DOUBLE_EQ(session.app.boardPanY, 45.0);
     EXPECT_FALSE(session.app.undoAvailable);
@@ -350,7 +426,7 @@ TEST_F(BoardSession, DragOnEmptyCanvasPansWithoutSnapshot)
 TEST_F(BoardSession, ClickOutsideTheCanvasStartsNoDrag)
 {
     recordCards();
-    onMouseDownBoard(session, 950, 300);  // the detail panel
+    run(onMouseDownBoard(session.app, session.library, 950, 300));  // the detail panel
     EXPECT_FALSE(session.app.dragging);
 }
 
@@ -360,21 +436,21 @@ TEST_F(BoardSession, LinkModeConnectsAnotherCardOnceAndEnds)
     pin(1);
     recordCards();
     select(2);  // not pinned
-    toggleLinkMode(session);
+    run(toggleLinkMode(session.app, session.library));
     EXPECT_FALSE(session.app.linkMode);
     select(0);
-    toggleLinkMode(session);
+    run(toggleLinkMode(session.app, session.library));
     ASSERT_TRUE(session.app.linkMode);
     EXPECT_EQ(status(), english(UiStringKey::ChooseCardToConnect));
 
-    onMouseDownBoard(session, 300, 300);  // the selected card itself
-    onMouseDownBoard(session, 250, 700);  // empty canvas
+    run(onMouseDownBoard(session.app, session.library, 300, 300));  // the selected card itself
+    run(onMouseDownBoard(session.app, session.library, 250, 700));  // empty canvas
     EXPECT_TRUE(session.app.linkMode);
     EXPECT_TRUE(session.library.links.empty());
     EXPECT_FALSE(session.app.dragging);
 
     session.app.newLinkKind = 1;
-    onMouseDownBoard(session, 600, 300);  // card 1 at (589, 239)
+    run(onMouseDownBoard(session.app, session.library, 600, 300));  // card 1 at (589, 239)
     EXPECT_FALSE(session.app.linkMode);
     ASSERT_EQ(session.library.links.size(), 1u);
     EXPECT_EQ(session.library.links[0].kind, 1);
@@ -382,9 +458,9 @@ TEST_F(BoardSession, LinkModeConnectsAnotherCardOnceAndEnds)
     EXPECT_TRUE(session.app.undoAvailable);
     EXPECT_EQ(session.app.selectedStoryId, at(0).id);  // a connection does not move the selection
 
-    toggleLinkMode(session);
+    run(toggleLinkMode(session.app, session.library));
     session.app.newLinkKind = 2;
-    onMouseDownBoard(session, 600, 300);
+    run(onMouseDownBoard(session.app, session.library, 600, 300));
     ASSERT_EQ(session.library.links.size(), 1u);  // the pair is re-kinded
     EXPECT_EQ(session.library.links[0].kind, 2);
 }

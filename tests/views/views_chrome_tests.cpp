@@ -39,7 +39,7 @@ protected:
         return canvas.status;
     }
 
-    AppState app;
+    ViewState app;
     Library library = buildSeedLibrary();
 };
 

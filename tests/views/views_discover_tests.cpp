@@ -3,6 +3,7 @@
 #include "views/views.h"
 
 #include "views_test_pixels.h"
+#include "views_test_requests.h"
 
 #include "locale/locale.h"
 
@@ -28,7 +29,7 @@ Story story(const std::string& title, const std::string& body, const std::string
 
 std::vector<std::string> titlesFound(const Library& library, const std::wstring& search)
 {
-    AppState app;
+    ViewState app;
     app.searchText = search;
     std::vector<std::string> titles;
     for (const Story* s : matchingStories(app, library))
@@ -86,7 +87,7 @@ TEST(DiscoverSearch, LongTextsAreSearchedToTheirLastByteAndCheckedThroughout)
         std::string broken = filler;
         broken[at] = '\xC3';  // a lead byte without its continuation, deep inside a long run
         library.stories[2].note = broken;
-        AppState app;
+        ViewState app;
         app.searchText = L"long";
         EXPECT_THROW(matchingStories(app, library), Failure) << at;
     }
@@ -157,7 +158,10 @@ protected:
         endCanvas(canvas);
     }
 
-    Session session;
+    struct {
+        ViewState app;
+        Library library;
+    } session;
 };
 
 }  // namespace
@@ -174,20 +178,19 @@ TEST_F(DiscoverPainting, PaintStoresTheClampedOffsetAndRecordsOnlyVisibleRows)
     EXPECT_FLOAT_EQ(session.app.hitRows.back().top, 635.0f);
 }
 
-TEST_F(DiscoverPainting, ClickOnSecondRowSelectsItAndTheGapSelectsNothing)
+TEST_F(DiscoverPainting, ClickOnARowAsksToSelectItAndTheGapAsksNothing)
 {
     paint();
     ASSERT_EQ(session.app.hitRows.size(), 5u);  // rows at 208, 331, 454, 577, 700 (< 756)
-    onMouseDownDiscover(session, 300, 326);     // gap between row 0 (ends 321) and row 1 (starts 331)
+    const auto click = [this](float x, float y) { return describe(onMouseDownDiscover(session.app, x, y)); };
+    const std::string& row = session.library.stories[1].id;
+    EXPECT_EQ(click(300, 326), "nothing");  // gap between row 0 (ends 321) and row 1 (starts 331)
+    EXPECT_EQ(click(300, 331), "select(" + row + ")");
+    EXPECT_EQ(click(590, 400), "nothing");  // right edge is outside
+    EXPECT_EQ(click(300, 780), "nothing");  // row 4 reaches 813, but the list ends at 754
+    EXPECT_EQ(click(300, 753), "select(" + session.library.stories[4].id + ")");
+    // The selection is the shell's to make.
     EXPECT_EQ(session.app.selectedStoryId, "");
-    onMouseDownDiscover(session, 300, 331);
-    EXPECT_EQ(session.app.selectedStoryId, session.library.stories[1].id);
-    onMouseDownDiscover(session, 590, 400);     // right edge is outside
-    EXPECT_EQ(session.app.selectedStoryId, session.library.stories[1].id);
-    onMouseDownDiscover(session, 300, 780);     // row 4 reaches 813, but the list ends at 754
-    EXPECT_EQ(session.app.selectedStoryId, session.library.stories[1].id);
-    onMouseDownDiscover(session, 300, 753);
-    EXPECT_EQ(session.app.selectedStoryId, session.library.stories[4].id);
 }
 
 TEST_F(DiscoverPainting, SearchThatMatchesNothingRecordsNoRows)
@@ -208,7 +211,7 @@ TEST(DiscoverSearch, AsciiQueryFindsWordsBesideAccentedLettersAndRefusesBrokenTe
     EXPECT_EQ(titlesFound(library, L"caf\u00E9 notes"), Titles{"\xC3\x89toile filante"});
     EXPECT_EQ(titlesFound(library, L"cafe"), Titles{});
     library.stories[1].body = "bad \xC3 byte";
-    AppState app;
+    ViewState app;
     app.searchText = L"plain";
     EXPECT_THROW(matchingStories(app, library), Failure);
     library.stories[1].body = "surrogate \xED\xA0\x80 encoded";

@@ -1,9 +1,12 @@
 // The board's keyboard arithmetic: which card an arrow leads to, and the pan that brings a card
-// into view; values worked out by hand on small layouts.
+// into view; values worked out by hand on small layouts. Then what the keys ask of the shell.
 #include "views/views.h"
+
+#include "views_test_requests.h"
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 namespace {
@@ -73,3 +76,57 @@ TEST(BoardArrows, PanJustEnoughToShowACardWithItsMargin)
 }
 
 }  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// What the keys ask of the shell
+
+namespace {
+
+// Two pinned cards side by side, the first selected.
+class BoardKeyRequests : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        view.boardViewRect = CANVAS;
+        for (int i = 0; i < 2; ++i) {
+            Story s;
+            s.url = "https://www.nasa.gov/news-release/keys-" + std::to_string(i) + "/";
+            s.id = storyIdFromUrl(s.url);
+            library.stories.push_back(s);
+            togglePin(library, library.stories.back());
+        }
+        view.selectedStoryId = library.stories[0].id;
+    }
+
+    ViewState view;
+    Library library;
+};
+
+}  // namespace
+
+TEST_F(BoardKeyRequests, AHeldCtrlArrowMovesTheCardAndOnlyItsReleaseAsksToSave)
+{
+    const double x = library.stories[0].x;
+    EXPECT_EQ(describe(onBoardArrow(view, library, ArrowKey::Right, true)), "repaint");
+    EXPECT_EQ(describe(onBoardArrow(view, library, ArrowKey::Right, true)), "repaint");
+    EXPECT_DOUBLE_EQ(library.stories[0].x, x + 2 * BOARD_KEY_STEP);
+    EXPECT_TRUE(view.unsavedChanges);
+    EXPECT_EQ(describe(endBoardKeyMove(view)), "save relayout");
+    EXPECT_EQ(describe(endBoardKeyMove(view)), "nothing");  // a second release, or a plain arrow's
+}
+
+TEST_F(BoardKeyRequests, AnArrowAsksToSelectTheNextCardAndInLinkModeOnlyMovesTheCue)
+{
+    const std::string& next = library.stories[1].id;
+    EXPECT_EQ(describe(onBoardArrow(view, library, ArrowKey::Right, false)),
+              "select(" + next + ") showSelectedCard repaint");
+    EXPECT_EQ(view.selectedStoryId, library.stories[0].id);
+    EXPECT_EQ(describe(onBoardArrow(view, library, ArrowKey::Left, false)), "nothing");  // nothing to the left
+
+    view.linkMode = true;
+    EXPECT_EQ(describe(onBoardArrow(view, library, ArrowKey::Right, false)), "announceFocus repaint");
+    EXPECT_EQ(view.boardKeyCardId, next);
+    EXPECT_EQ(describe(onBoardEnter(view, library)),
+              "save savedStatus(" + keyText(UiStringKey::ConnectionSaved) + ") relayout repaint");
+    EXPECT_EQ(library.links.size(), 1u);
+}

@@ -85,7 +85,7 @@ protected:
         return layout;
     }
 
-    AppState app;
+    ViewState app;
 };
 
 // Rows of the button that hold glyph ink, merged into bands of consecutive rows.

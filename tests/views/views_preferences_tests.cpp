@@ -34,7 +34,7 @@ protected:
         endCanvas(canvas);
     }
 
-    AppState app;
+    ViewState app;
     Library library = buildSeedLibrary();
     int status = 0;
 };
