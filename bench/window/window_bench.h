@@ -39,11 +39,16 @@ struct Repetitions {
 bool hasUpdateRegion(HWND window, bool children);
 // Round trips through the window's thread until nothing of it is left to paint; false on time-out.
 bool waitUntilPainted(HWND window, bool children, std::chrono::milliseconds timeout = std::chrono::seconds(30));
-// One repaint: the whole client area invalidated, then round trips until no update region is left.
+// One repaint, asked for one way or the other, then round trips until no update region is left.
 // A sent WM_PAINT or RDW_UPDATENOW would race with the window's own paint and sometimes time two.
-double timeRepaint(HWND window, bool children);
+// How a repaint is asked for: the whole client area invalidated from outside, which an unchanged
+// program answers from its kept frame; or the program's own 15-second tick, after which the frame
+// is composed anew from its state.
+enum class Redraw { Invalidate, Tick };
+double timeRepaint(HWND window, bool children, Redraw way = Redraw::Invalidate);
 // Median of `samples` repaints after `warmUp` untimed ones; -1 when a repaint never ended.
-double medianRepaint(HWND window, bool children, int warmUp, int samples, std::vector<double>* times = nullptr);
+double medianRepaint(HWND window, bool children, int warmUp, int samples, std::vector<double>* times = nullptr,
+                     Redraw way = Redraw::Invalidate);
 
 // A window of the program's client size on a thread of this process, to calibrate the method.
 enum class CalibrationPaint { Empty, Sleep50, DoubleBuffered };

@@ -61,25 +61,30 @@ bool waitUntilPainted(HWND window, bool children, std::chrono::milliseconds time
     return false;
 }
 
-double timeRepaint(HWND window, bool children)
+double timeRepaint(HWND window, bool children, Redraw way)
 {
+    constexpr WPARAM TICK_TIMER = 1;
     const auto start = Clock::now();
-    if (!InvalidateRect(window, nullptr, FALSE))
+    DWORD_PTR ignored = 0;
+    const bool asked = way == Redraw::Invalidate
+                           ? InvalidateRect(window, nullptr, FALSE) != FALSE
+                           : SendMessageTimeoutW(window, WM_TIMER, TICK_TIMER, 0, SMTO_NORMAL, 10000, &ignored) != 0;
+    if (!asked)
         return -1;
     if (!waitUntilPainted(window, children))
         return -1;
     return millisecondsSince(start);
 }
 
-double medianRepaint(HWND window, bool children, int warmUp, int samples, std::vector<double>* times)
+double medianRepaint(HWND window, bool children, int warmUp, int samples, std::vector<double>* times, Redraw way)
 {
     for (int i = 0; i < warmUp; ++i)
-        if (timeRepaint(window, children) < 0)
+        if (timeRepaint(window, children, way) < 0)
             return -1;
     std::vector<double> own;
     std::vector<double>& taken = times ? *times : own;
     for (int i = 0; i < samples; ++i) {
-        const double ms = timeRepaint(window, children);
+        const double ms = timeRepaint(window, children, way);
         if (ms < 0)
             return -1;
         taken.push_back(ms);

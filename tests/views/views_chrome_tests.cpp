@@ -223,17 +223,22 @@ protected:
         DeleteDC(memory);
     }
 
+    static int differentPixels(const PixelBuffer& a, const PixelBuffer& b)
+    {
+        int count = 0;
+        for (int y = 0; y < H; ++y)
+            for (int x = 0; x < W; ++x)
+                count += a.at(x, y) != b.at(x, y);
+        return count;
+    }
+
     // The number of pixels where the composed frame differs from the whole one.
     int differences()
     {
         PixelBuffer whole(W, H), kept(W, H);
         paintWhole(whole);
         paintKeptFrame(kept.dc, app, library, W, H, RECT{0, 0, W, H});
-        int count = 0;
-        for (int y = 0; y < H; ++y)
-            for (int x = 0; x < W; ++x)
-                count += whole.at(x, y) != kept.at(x, y);
-        return count;
+        return differentPixels(whole, kept);
     }
 
     void SetUp() override
@@ -273,6 +278,23 @@ TEST_F(KeptChrome, EverySectionAndEveryChangeOfTheChromeGivesTheWholeFrame)
     EXPECT_EQ(differences(), 0) << "the palette";
 }
 
+// A paint of an unchanged state copies the kept frame; a change of what only the view shows is
+// drawn once the frame is marked stale, as the shell's repaint and layout do.
+TEST_F(KeptChrome, AViewChangeIsDrawnOnceTheFrameIsMarkedStale)
+{
+    PixelBuffer before(W, H), unmarked(W, H);
+    paintKeptFrame(before.dc, app, library, W, H, RECT{0, 0, W, H});
+    app.selectedStoryId = library.stories[1].id;
+    paintKeptFrame(unmarked.dc, app, library, W, H, RECT{0, 0, W, H});
+    EXPECT_EQ(differentPixels(before, unmarked), 0) << "unmarked, the kept frame is copied as it was";
+
+    markFrameStale(app);
+    EXPECT_EQ(differences(), 0) << "marked, the new selection is drawn";
+    PixelBuffer after(W, H);
+    paintKeptFrame(after.dc, app, library, W, H, RECT{0, 0, W, H});
+    EXPECT_GT(differentPixels(before, after), 0) << "the selected row moved";
+}
+
 TEST_F(KeptChrome, OnlyTheInvalidatedPartReachesTheWindowAndASizeChangeDrawsAgain)
 {
     PixelBuffer target(W, H);
@@ -286,9 +308,5 @@ TEST_F(KeptChrome, OnlyTheInvalidatedPartReachesTheWindowAndASizeChangeDrawsAgai
     app.clientHeightDip = H / 2.0f;
     paintWhole(whole);
     paintKeptFrame(kept.dc, app, library, W, H, RECT{0, 0, W, H});
-    int count = 0;
-    for (int y = 0; y < H; ++y)
-        for (int x = 0; x < W; ++x)
-            count += whole.at(x, y) != kept.at(x, y);
-    EXPECT_EQ(count, 0) << "at twice the scale";
+    EXPECT_EQ(differentPixels(whole, kept), 0) << "at twice the scale";
 }
