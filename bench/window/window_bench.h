@@ -176,8 +176,17 @@ bool writeMaximalLibrary();
 // ---------------------------------------------------------------------------------------------
 // The bare decode of plate 0 (window_program.cpp, with wic_decode.h)
 
-// Milliseconds for a bare WIC decode of the program's plate 0 resource, every pixel copied out;
-// -1 on failure.
-double timeBareDecodeOfPlate0(const std::wstring& programPath);
+// A bare WIC decode of the program's plate 0 resource, every pixel copied out, in a process of its
+// own (this benchmark started again with BARE_DECODE_OPTION): a decode in the benchmark's own
+// process would leave it slower at driving the program, and the child's peak working set is the
+// floor any decoder of that file stands on here.
+struct BareDecode {
+    double ms = -1;         // -1 on failure
+    double peakMiB = -1;
+};
+inline constexpr wchar_t BARE_DECODE_OPTION[] = L"--bare-decode";
+BareDecode timeBareDecodeOfPlate0(const std::wstring& programPath);
+// The child's side: decodes the plate of programPath and writes "<ms> <peak MiB>" to resultPath.
+int runBareDecodeChild(const std::wstring& programPath, const std::wstring& resultPath);
 
 }  // namespace bench

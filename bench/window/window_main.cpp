@@ -5,10 +5,12 @@
 #include "window_bench.h"
 
 #include <objbase.h>
+#include <shellapi.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <set>
 
 using namespace bench;
@@ -264,10 +266,12 @@ void measureAtlas(Results& results, const Session& s, const Repetitions& reps)
         return state["section"] == section && state["loadedPlate"] == plate && state["plateDecodeRunning"] == "0";
     };
     s.clickUntilSettled([&] { postClick(s.program, SECTION_DISCOVER); }, [&] { return shown("0", "-1"); });
-    std::vector<double> decodes, previews, settles;
+    std::vector<double> decodes, decodePeaks, previews, settles;
     for (int i = 0; i < reps.atlasEntries; ++i) {
         // Turn about with the program's decode, so that load from elsewhere falls on both alike.
-        decodes.push_back(timeBareDecodeOfPlate0(ui::kestruneExe()));
+        const BareDecode bare = timeBareDecodeOfPlate0(ui::kestruneExe());
+        decodes.push_back(bare.ms);
+        decodePeaks.push_back(bare.peakMiB);
         bool previewSaved = false;
         const Settling entered = s.clickUntilSettled(
             [&] { postClick(s.program, SECTION_ATLAS); },
@@ -293,6 +297,7 @@ void measureAtlas(Results& results, const Session& s, const Repetitions& reps)
                 plate0.workingSetMiB, plate0.peakWorkingSetMiB, plate0.privateMiB);
     const double decode = medianOf(decodes), settle = medianOf(settles);
     std::printf("plate 0: click to settled full plate %.0f ms, bare WIC decode %.0f ms\n", settle, decode);
+    std::printf("  the bare decode's own process: peak working set %.1f MiB\n", medianOf(decodePeaks));
     results.print("atlas.preview.ms", medianOf(previews), "click to preview on screen, ms");
     results.print("atlas.plate0.settle.ratio", ratio(settle, decode), "click to settled plate 0 / bare decode");
     results.print("mem.plate0.peakws.mib", plate0.peakWorkingSetMiB, "peak working set, plate 0 shown, MiB");
@@ -350,6 +355,14 @@ void measureSession(Results& results, const Repetitions& reps, bool discoverOnly
 
 int main(int argc, char** argv)
 {
+    int wideCount = 0;
+    if (LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &wideCount)) {
+        const bool child = wideCount == 4 && std::wcscmp(wide[1], BARE_DECODE_OPTION) == 0;
+        const int result = child ? runBareDecodeChild(wide[2], wide[3]) : -1;
+        LocalFree(wide);
+        if (child)
+            return result;
+    }
     SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     bool shortForm = false, calibrationOnly = false, startOnly = false, discoverOnly = false;

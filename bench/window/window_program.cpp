@@ -6,6 +6,7 @@
 
 #include <psapi.h>
 
+#include <cstdio>
 #include <cstdlib>
 
 namespace bench {
@@ -94,17 +95,49 @@ std::wstring moduleFolder()
     return path.substr(0, path.find_last_of(L"\\/"));
 }
 
-double timeBareDecodeOfPlate0(const std::wstring& programPath)
+int runBareDecodeChild(const std::wstring& programPath, const std::wstring& resultPath)
 {
     const HMODULE module =
         LoadLibraryExW(programPath.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
     if (!module)
-        return -1;
+        return 1;
     const void* bytes = nullptr;
     std::size_t size = 0;
     const double ms = resourceBytes(module, 301, &bytes, &size) ? bareWicDecodeMilliseconds(bytes, size) : -1;
     FreeLibrary(module);
-    return ms;
+    FILE* out = _wfopen(resultPath.c_str(), L"w");
+    if (!out)
+        return 1;
+    std::fprintf(out, "%.3f %.3f\n", ms, memoryOf(GetCurrentProcess()).peakWorkingSetMiB);
+    std::fclose(out);
+    return ms < 0 ? 1 : 0;
+}
+
+BareDecode timeBareDecodeOfPlate0(const std::wstring& programPath)
+{
+    BareDecode result;
+    std::wstring self(32768, L'\0');
+    self.resize(GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size())));
+    const std::wstring resultPath = moduleFolder() + L"\\bare-decode-result.txt";
+    DeleteFileW(resultPath.c_str());
+    std::wstring commandLine = L"\"" + self + L"\" " + BARE_DECODE_OPTION + L" \"" + programPath + L"\" \"" + resultPath + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(self.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process))
+        return result;
+    CloseHandle(process.hThread);
+    if (WaitForSingleObject(process.hProcess, 180000) != WAIT_OBJECT_0)
+        TerminateProcess(process.hProcess, 1);
+    CloseHandle(process.hProcess);
+    if (FILE* in = _wfopen(resultPath.c_str(), L"r")) {
+        if (std::fscanf(in, "%lf %lf", &result.ms, &result.peakMiB) != 2)
+            result = BareDecode{};
+        std::fclose(in);
+    }
+    DeleteFileW(resultPath.c_str());
+    return result;
 }
 
 }  // namespace bench
