@@ -5,6 +5,7 @@
 #include "locale/locale.h"
 
 #include <algorithm>
+#include <optional>
 #include <cmath>
 
 using namespace views_detail;
@@ -201,6 +202,59 @@ void drawLoadedPlate(Canvas& canvas, const ViewState& app, const DipRect& view)
                                                    Gdiplus::UnitPixel, nullptr, nullptr, nullptr));
 }
 
+// What the kept atlas pixels must match; empty when this canvas keeps nothing (no kit, or a
+// transform other than the kit's scale and a translation).
+std::optional<KeptPlateKey> keptPlateKeyOf(const Canvas& canvas, const ViewState& app, const DipRect& view)
+{
+    if (!canvas.kit || !canvas.graphics)
+        return std::nullopt;
+    Gdiplus::GpMatrix* matrix = nullptr;
+    if (gp::GdipCreateMatrix(&matrix) != Gdiplus::Ok)
+        return std::nullopt;
+    float m[6] = {};
+    const bool read = gp::GdipGetWorldTransform(canvas.graphics, matrix) == Gdiplus::Ok &&
+                      gp::GdipGetMatrixElements(matrix, m) == Gdiplus::Ok;
+    gp::GdipDeleteMatrix(matrix);
+    if (!read || m[0] != canvas.scale || m[3] != canvas.scale || m[1] != 0.0f || m[2] != 0.0f)
+        return std::nullopt;
+    KeptPlateKey key;
+    key.plate = app.loadedPlate;
+    key.bitmap = app.plateImage.bitmap;
+    key.levels = app.plateImage.levels.get();
+    key.zoom = app.atlasZoom;
+    key.panX = app.atlasPanX;
+    key.panY = app.atlasPanY;
+    key.view = view;
+    key.scale = canvas.scale;
+    key.offsetX = m[4];
+    key.offsetY = m[5];
+    key.paper = app.palette.paper;
+    key.device = {static_cast<LONG>(std::floor(view.left * canvas.scale + m[4])),
+                  static_cast<LONG>(std::floor(view.top * canvas.scale + m[5])),
+                  static_cast<LONG>(std::ceil((view.left + view.width) * canvas.scale + m[4])),
+                  static_cast<LONG>(std::ceil((view.top + view.height) * canvas.scale + m[5]))};
+    if (key.device.right <= key.device.left || key.device.bottom <= key.device.top)
+        return std::nullopt;
+    return key;
+}
+
+// Copies between the canvas and the kept pixels through the device context GDI+ hands out, flushed.
+bool copyKeptPlate(Canvas& canvas, const KeptPlateKey& key, bool keep)
+{
+    KeptPlate& kept = canvas.kit->plate;
+    const int width = key.device.right - key.device.left, height = key.device.bottom - key.device.top;
+    const HDC pixels = kept.pixels.reserve(width, height);
+    if (!pixels)
+        return false;
+    HDC target = nullptr;
+    if (gp::GdipGetDC(canvas.graphics, &target) != Gdiplus::Ok)
+        return false;
+    const bool copied = keep ? BitBlt(pixels, 0, 0, width, height, target, key.device.left, key.device.top, SRCCOPY)
+                             : BitBlt(target, key.device.left, key.device.top, width, height, pixels, 0, 0, SRCCOPY);
+    gp::GdipReleaseDC(canvas.graphics, target);
+    return copied != FALSE;
+}
+
 void drawPreviewUnderVeil(Canvas& canvas, const ViewState& app, const DipRect& view)
 {
     const std::int32_t plate = std::clamp(app.requestedPlate, 0, 1);
@@ -228,16 +282,25 @@ void paintAtlas(Canvas& canvas, ViewState& app, const Library&)
 {
     const DipRect view = app.atlasViewRect;
     const float W = app.clientWidthDip, H = app.clientHeightDip;
-    fillRoundedRect(canvas, view, 11, ATLAS_BACKGROUND, 0);
-    Gdiplus::GraphicsState saved = 0;
-    recordStatus(canvas, gp::GdipSaveGraphics(canvas.graphics, &saved));
-    recordStatus(canvas, gp::GdipSetClipRect(canvas.graphics, view.left, view.top, view.width, view.height,
-                                             Gdiplus::CombineModeReplace));
-    if (app.plateImage.hasBitmap() && app.loadedPlate == app.requestedPlate)
-        drawLoadedPlate(canvas, app, view);
-    else
-        drawPreviewUnderVeil(canvas, app, view);
-    recordStatus(canvas, gp::GdipRestoreGraphics(canvas.graphics, saved));
+    const bool plateShown = app.plateImage.hasBitmap() && app.loadedPlate == app.requestedPlate;
+    const std::optional<KeptPlateKey> key = plateShown ? keptPlateKeyOf(canvas, app, view) : std::nullopt;
+    if (!key || canvas.kit->plate.key != key || !copyKeptPlate(canvas, *key, false)) {
+        fillRoundedRect(canvas, view, 11, ATLAS_BACKGROUND, 0);
+        Gdiplus::GraphicsState saved = 0;
+        recordStatus(canvas, gp::GdipSaveGraphics(canvas.graphics, &saved));
+        recordStatus(canvas, gp::GdipSetClipRect(canvas.graphics, view.left, view.top, view.width, view.height,
+                                                 Gdiplus::CombineModeReplace));
+        if (plateShown)
+            drawLoadedPlate(canvas, app, view);
+        else
+            drawPreviewUnderVeil(canvas, app, view);
+        recordStatus(canvas, gp::GdipRestoreGraphics(canvas.graphics, saved));
+        // Only a plate drawn without a failure is kept; the pixels under its rounded corners are
+        // the paper's, which is part of the key.
+        if (canvas.kit)
+            canvas.kit->plate.key =
+                key && canvas.status == 0 && copyKeptPlate(canvas, *key, true) ? key : std::nullopt;
+    }
 
     const TextStyle caption{.size = 12, .colour = app.palette.muted};
     drawText(canvas, std::wstring_view(UiText(UiStringKey::AtlasCaption)), {224, H - 105, W - 530, 52}, caption);

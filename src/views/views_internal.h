@@ -165,6 +165,36 @@ struct KeptFrame {
     bool current = false;
 };
 
+// The atlas view as last drawn with the full plate: its device pixels (background and plate)
+// copied back while nothing it depends on has changed, so a new status, the clock or the focus do
+// not filter the plate again.
+struct KeptPlateKey {
+    std::int32_t plate = -1;  // with the same plate, zoom and pan, a bitmap at a reused address draws the same
+    const void* bitmap = nullptr;
+    const void* levels = nullptr;
+    double zoom = 0.0;
+    double panX = 0.0;
+    double panY = 0.0;
+    DipRect view;
+    float scale = 1.0f;
+    float offsetX = 0.0f;  // the canvas's translation, device pixels
+    float offsetY = 0.0f;
+    std::uint32_t paper = 0;
+    RECT device{};         // the pixels kept
+
+    bool operator==(const KeptPlateKey& other) const
+    {
+        return plate == other.plate && bitmap == other.bitmap && levels == other.levels && zoom == other.zoom && panX == other.panX &&
+               panY == other.panY && view == other.view && scale == other.scale && offsetX == other.offsetX &&
+               offsetY == other.offsetY && paper == other.paper && EqualRect(&device, &other.device);
+    }
+};
+
+struct KeptPlate {
+    views_detail::Offscreen pixels;
+    std::optional<KeptPlateKey> key;
+};
+
 struct DrawingKit {
     // A family that could not be found stays null and keeps its status, so every text in that
     // family records the same failure as creating it per call would.
@@ -181,4 +211,5 @@ struct DrawingKit {
     std::map<LabelKey, LabelLayout> labels;
     std::unique_ptr<BoardPictures, BoardPicturesRelease> board;
     KeptFrame frame;
+    KeptPlate plate;
 };

@@ -10,6 +10,7 @@
 #include <gdiplus.h>
 
 #include <cmath>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -194,6 +195,26 @@ protected:
         gp::GdipBitmapSetPixel(bitmap, 1, 0, 0xFF280000);
         gp::GdipBitmapSetPixel(bitmap, 0, 1, 0xFF500000);
         gp::GdipBitmapSetPixel(bitmap, 1, 1, 0xFF780000);
+        return pngOf(bitmap);
+    }
+
+    // An opaque w x h plate with detail at every scale, so each level and filter shows.
+    static std::string patternPng(int w, int h)
+    {
+        std::vector<std::uint32_t> pixels(std::size_t(w) * std::size_t(h));
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                pixels[std::size_t(y) * std::size_t(w) + std::size_t(x)] =
+                    0xFF000000u | std::uint32_t((x * 7) & 0xFF) << 16 | std::uint32_t((y * 5) & 0xFF) << 8 |
+                    std::uint32_t(((x ^ y) & 8) ? 0xE0 : 0x20);
+        Gdiplus::GpBitmap* bitmap = nullptr;
+        gp::GdipCreateBitmapFromScan0(w, h, w * 4, PixelFormat32bppARGB, reinterpret_cast<BYTE*>(pixels.data()),
+                                      &bitmap);
+        return pngOf(bitmap);
+    }
+
+    static std::string pngOf(Gdiplus::GpBitmap* bitmap)
+    {
         IStream* stream = nullptr;
         CreateStreamOnHGlobal(nullptr, TRUE, &stream);
         const CLSID png = {0x557CF406, 0x1A04, 0x11D3, {0x9A, 0x73, 0x00, 0x00, 0xF8, 0x1E, 0xF3, 0x2E}};
@@ -234,6 +255,49 @@ TEST_F(AtlasDecoding, AForcedDecodeKeepsTheBitmapAndBuildsAveragedLevels)
     EXPECT_EQ(first.pixels[0], 0xFF3C0000u);  // red (0 + 40 + 80 + 120) / 4 = 60
     EXPECT_EQ(first.pixels[2], 0xFFFFFFFFu);  // the odd last column averages with itself
     EXPECT_EQ(first.pixels[3 + 2], 0xFFFFFFFFu);
+}
+
+// The view's pixels are kept while the plate, zoom and pan stay: a repaint copies them and must
+// give what a paint without any kept pictures gives, and a new zoom must be drawn anew.
+TEST_F(AtlasDecoding, TheKeptViewPaintsWhatAFreshPaintDoes)
+{
+    const std::string png = patternPng(900, 500);
+    PlateDecodeOptions options;
+    options.buildLevels = true;
+    ViewState app;
+    app.plateImage = decodeImageBytes(png.data(), png.size(), true, options);
+    ASSERT_TRUE(app.plateImage.hasBitmap());
+    app.loadedPlate = app.requestedPlate = 0;
+    app.atlasViewRect = VIEW;
+    app.atlasZoom = 0.61;
+    app.atlasPanX = 40.5;
+    app.atlasPanY = 12.25;
+    const Library library;
+    constexpr int W = 1280, H = 820;
+    const auto paint = [&](PixelBuffer& into, DrawingKit* kit) {
+        Canvas canvas;
+        if (beginCanvas(canvas, into.dc, 1.0f, kit))
+            paintAtlas(canvas, app, library);
+        endCanvas(canvas);
+        return canvas.status;
+    };
+    const auto differing = [&](const PixelBuffer& a, const PixelBuffer& b) {
+        int count = 0;
+        for (int y = 0; y < H; ++y)
+            for (int x = 0; x < W; ++x)
+                count += a.at(x, y) != b.at(x, y);
+        return count;
+    };
+    for (const double zoom : {0.61, 0.61 * 1.22}) {
+        app.atlasZoom = zoom;
+        PixelBuffer fresh(W, H), first(W, H), again(W, H);
+        EXPECT_EQ(paint(fresh, nullptr), 0);
+        EXPECT_EQ(paint(first, drawingKitOf(app)), 0);
+        EXPECT_EQ(paint(again, drawingKitOf(app)), 0);
+        EXPECT_EQ(differing(fresh, first), 0) << "zoom " << zoom << ", drawn and kept";
+        EXPECT_EQ(differing(fresh, again), 0) << "zoom " << zoom << ", copied from the kept pixels";
+    }
+    app.drawingKit.reset();  // its pictures go before the plate they were made from
 }
 
 TEST_F(AtlasDecoding, AnUnforcedDecodeHasNoLevels)
