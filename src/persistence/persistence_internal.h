@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -25,6 +26,19 @@ struct AtomicFileCalls {
 };
 
 bool writeFileAtomic(const std::wstring& path, std::string_view bytes, bool keepBackup, const AtomicFileCalls& calls);
+
+// Where a library's text goes while it is printed, so that it can be written before the printing
+// ends. `printed` says that text[0, length) is final (called at the end of each story and once at
+// the end); `beforeMove` comes before the text's memory moves, and nothing may read it then until
+// the next `printed`.
+struct PrintSink {
+    virtual void printed(const char* text, std::size_t length) = 0;
+    virtual void beforeMove() = 0;
+
+protected:
+    ~PrintSink() = default;
+};
+void printLibraryText(const Library& library, std::string& text, PrintSink* sink);
 
 // storeLibrary through a given call table.
 bool storeLibrary(const Library& library, const std::wstring& libraryPath, const AtomicFileCalls& calls);

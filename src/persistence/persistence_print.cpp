@@ -1,6 +1,6 @@
 // The library file text: a direct printer for the document's fixed shape that gives exactly the
 // bytes of the JSON library's strict two-space dump, copying and checking texts 64 bytes at a time.
-#include "persistence/persistence.h"
+#include "persistence/persistence_internal.h"
 
 #include <emmintrin.h>
 
@@ -18,6 +18,7 @@ struct TextBuffer {
     std::string text;
     char* cursor = nullptr;
     char* end = nullptr;
+    PrintSink* sink = nullptr;
 
     explicit TextBuffer(std::size_t capacity) : TextBuffer(std::string(), capacity) {}
     // Prints over a string of an earlier print: its pages are already in memory, so a save does not
@@ -35,11 +36,18 @@ struct TextBuffer {
         if (static_cast<std::size_t>(end - at) >= bytes)
             return at;
         const std::size_t used = static_cast<std::size_t>(at - text.data());
+        if (sink)
+            sink->beforeMove();
         text.resize(std::max(text.size() + text.size() / 2, used + bytes));
         end = text.data() + text.size();
         return text.data() + used;
     }
     void room(std::size_t bytes) { cursor = room(cursor, bytes); }
+    void publish()
+    {
+        if (sink)
+            sink->printed(text.data(), static_cast<std::size_t>(cursor - text.data()));
+    }
 
     template <std::size_t N>
     void put(const char (&literal)[N])  // caller made room
@@ -51,7 +59,17 @@ struct TextBuffer {
     std::string finish()
     {
         text.resize(static_cast<std::size_t>(cursor - text.data()));
+        sink = nullptr;  // the text lives on in the caller's string
         return std::move(text);
+    }
+
+    TextBuffer(const TextBuffer&) = delete;
+    TextBuffer& operator=(const TextBuffer&) = delete;
+    // A print that fails frees the text: whoever reads it must have stopped first.
+    ~TextBuffer()
+    {
+        if (sink)
+            sink->beforeMove();
     }
 };
 
@@ -354,6 +372,7 @@ void putArray(TextBuffer& buffer, const std::vector<Element>& elements, Put putE
             buffer.put(",\n");
         }
         putElement(buffer, elements[i]);
+        buffer.publish();
     }
     buffer.room(ELEMENT_ROOM);
     buffer.put("\n  ]");
@@ -383,7 +402,13 @@ std::string libraryText(const Library& library)
 
 void printLibraryText(const Library& library, std::string& text)
 {
+    printLibraryText(library, text, nullptr);
+}
+
+void printLibraryText(const Library& library, std::string& text, PrintSink* sink)
+{
     TextBuffer buffer(std::move(text), expectedSize(library));
+    buffer.sink = sink;
     buffer.room(ELEMENT_ROOM);
     buffer.put("{\n  \"automatic\": ");
     putBool(buffer, library.settings.automatic);
@@ -398,5 +423,6 @@ void printLibraryText(const Library& library, std::string& text)
     putArray(buffer, library.stories, putStory);
     buffer.room(ELEMENT_ROOM);
     buffer.put(",\n  \"version\": 1\n}");
+    buffer.publish();
     text = buffer.finish();
 }

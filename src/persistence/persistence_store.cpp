@@ -2,6 +2,12 @@
 // The named file always holds either its old or its new complete content, never a mixture or nothing.
 #include "persistence/persistence_internal.h"
 
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <system_error>
+#include <thread>
+
 namespace {
 
 // Owns the ".tmp" handle; closing is a checked step of the write, so it can also be done early.
@@ -51,26 +57,32 @@ bool preserveUnder(const AtomicFileCalls& calls, const std::wstring& path, const
     return true;
 }
 
-}  // namespace
-
 // The named file holds a complete library at every instant, so a crash or a kill at any point
 // leaves something the next start can open: the new content is written and flushed under ".tmp",
 // the old content gets its backup name as a second link, and only then does one rename put the new
 // content in place. (ReplaceFileW renames the old file away first and leaves a gap with no file.)
-bool writeFileAtomic(const std::wstring& path, std::string_view bytes, bool keepBackup, const AtomicFileCalls& calls)
-{
-    if (bytes.size() > MAXDWORD)  // one write call carries at most a DWORD of bytes
-        return false;
-    const std::wstring tmp = path + L".tmp";
-    TmpFile file(calls, calls.createFile(tmp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                         FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (file.handle == INVALID_HANDLE_VALUE)
-        return false;
+// The steps are open, write (in one call or in parts) and complete.
 
+HANDLE openTmpFile(const std::wstring& path, const AtomicFileCalls& calls)
+{
+    return calls.createFile((path + L".tmp").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                            nullptr);
+}
+
+bool writeAll(HANDLE file, const char* bytes, std::size_t size, const AtomicFileCalls& calls)
+{
+    if (size > MAXDWORD)  // one write call carries at most a DWORD of bytes
+        return false;
     DWORD written = 0;
-    const bool stored = calls.writeFile(file.handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-                                        nullptr)
-                     && written == bytes.size() && calls.flushFileBuffers(file.handle);
+    return calls.writeFile(file, bytes, static_cast<DWORD>(size), &written, nullptr) && written == size;
+}
+
+// Flushes and closes the ".tmp" file whose content is complete when `stored`, then puts it in place.
+bool completeAtomicWrite(const std::wstring& path, TmpFile& file, bool stored, bool keepBackup,
+                         const AtomicFileCalls& calls)
+{
+    const std::wstring tmp = path + L".tmp";
+    stored = stored && calls.flushFileBuffers(file.handle);
     // A failed close can mean the data never reached the file: treat it like a failed write.
     if (!file.close() || !stored) {
         calls.deleteFile(tmp.c_str());
@@ -101,6 +113,115 @@ bool writeFileAtomic(const std::wstring& path, std::string_view bytes, bool keep
     return true;
 }
 
+// Texts from this size on are written while they are printed; a smaller library prints in a moment.
+constexpr std::size_t STREAMED_SAVE_BYTES = std::size_t(4) << 20;
+
+// Writes a library's text to the ".tmp" file on a thread of its own while the window thread is
+// still printing it: the printing and the file's write overlap instead of following each other.
+// Parts are written once a good share is ready, so a large library is not cut into many calls.
+class StreamedWrite final : public PrintSink {
+public:
+    StreamedWrite(HANDLE file, const AtomicFileCalls& calls) : file_(file), calls_(calls)
+    {
+        writer_ = std::thread([this] { run(); });
+    }
+    StreamedWrite(const StreamedWrite&) = delete;
+    StreamedWrite& operator=(const StreamedWrite&) = delete;
+    ~StreamedWrite() { stop(0); }
+
+    void printed(const char* text, std::size_t length) override
+    {
+        {
+            const std::lock_guard lock(mutex_);
+            text_ = text;
+            ready_ = length;
+            moving_ = false;
+        }
+        changed_.notify_all();
+    }
+    void beforeMove() override
+    {
+        std::unique_lock lock(mutex_);
+        moving_ = true;
+        changed_.wait(lock, [&] { return !writing_; });
+    }
+
+    // True when text[0, length) is all in the file. With length 0 nothing more is written.
+    bool finish(const char* text, std::size_t length)
+    {
+        printed(text, length);
+        return stop(length);
+    }
+
+private:
+    static constexpr std::size_t PART = std::size_t(4) << 20;
+
+    void run()
+    {
+        std::unique_lock lock(mutex_);
+        const auto partReady = [&] {
+            return !moving_ && (ready_ >= written_ + PART || (ending_ && ready_ > written_));
+        };
+        const auto done = [&] { return failed_ || (ending_ && ready_ <= written_); };
+        for (;;) {
+            changed_.wait(lock, [&] { return done() || partReady(); });
+            if (done())
+                return;
+            const char* from = text_ + written_;
+            const std::size_t length = ready_ - written_;
+            const bool last = ending_;
+            writing_ = true;
+            lock.unlock();
+            // Flushed as it goes, so the disk writes the first parts while the rest is printed and
+            // the flush that completes the file has only the last part left.
+            const bool ok = writeAll(file_, from, length, calls_) && (last || calls_.flushFileBuffers(file_));
+            lock.lock();
+            writing_ = false;
+            written_ += ok ? length : 0;
+            failed_ = !ok;
+            changed_.notify_all();
+        }
+    }
+
+    bool stop(std::size_t length)
+    {
+        {
+            const std::lock_guard lock(mutex_);
+            if (length == 0)
+                ready_ = written_;  // given up: what is not written yet never will be
+            ending_ = true;
+        }
+        changed_.notify_all();
+        if (writer_.joinable())
+            writer_.join();
+        return !failed_ && written_ == length;
+    }
+
+    HANDLE file_;
+    const AtomicFileCalls& calls_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    const char* text_ = nullptr;
+    std::size_t ready_ = 0;    // final bytes at the start of text_
+    std::size_t written_ = 0;  // of them, in the file
+    bool writing_ = false;     // a write is reading text_ now
+    bool moving_ = false;      // text_ is about to move: no new write starts
+    bool ending_ = false;
+    bool failed_ = false;
+    std::thread writer_;
+};
+
+}  // namespace
+
+bool writeFileAtomic(const std::wstring& path, std::string_view bytes, bool keepBackup, const AtomicFileCalls& calls)
+{
+    TmpFile file(calls, openTmpFile(path, calls));
+    if (file.handle == INVALID_HANDLE_VALUE)
+        return false;
+    const bool stored = writeAll(file.handle, bytes.data(), bytes.size(), calls);
+    return completeAtomicWrite(path, file, stored, keepBackup, calls);
+}
+
 bool writeFileAtomic(const std::wstring& path, std::string_view bytes, bool keepBackup)
 {
     return writeFileAtomic(path, bytes, keepBackup, AtomicFileCalls{});
@@ -110,16 +231,32 @@ bool storeLibrary(const Library& library, const std::wstring& libraryPath, const
 {
     // Saves run on the window thread only; the buffer of the last save is printed over.
     static std::string text;
+    TmpFile file(calls, openTmpFile(libraryPath, calls));
+    if (file.handle == INVALID_HANDLE_VALUE)
+        return false;
+    std::size_t textBytes = 0;
+    for (const Story& story : library.stories)
+        textBytes += story.body.size() + story.note.size() + story.title.size();
+    std::optional<StreamedWrite> stream;
     try {
-        printLibraryText(library, text);
-    } catch (const std::exception&) {
-        text.clear();
-        return false;
+        if (textBytes >= STREAMED_SAVE_BYTES)
+            stream.emplace(file.handle, calls);
+    } catch (const std::system_error&) {
+        // No thread to be had: the text is printed first and written after.
     }
-    // Never report a save that the reader would refuse at the next start.
-    if (text.size() > LIBRARY_FILE_LIMIT)
-        return false;
-    return writeFileAtomic(libraryPath, text, true, calls);
+    bool stored = false;
+    try {
+        printLibraryText(library, text, stream ? &*stream : nullptr);
+        // Never report a save that the reader would refuse at the next start.
+        if (text.size() <= LIBRARY_FILE_LIMIT)
+            stored = stream ? stream->finish(text.data(), text.size())
+                            : writeAll(file.handle, text.data(), text.size(), calls);
+    } catch (const std::exception&) {
+        stream.reset();
+        text.clear();
+    }
+    stream.reset();  // the writer is done with the text before anything else touches it
+    return completeAtomicWrite(libraryPath, file, stored, true, calls);
 }
 
 bool storeLibrary(const Library& library, const std::wstring& libraryPath)

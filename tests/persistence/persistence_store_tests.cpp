@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include <functional>
 
 namespace {
@@ -61,6 +63,19 @@ BOOL WINAPI refuseMove(LPCWSTR, LPCWSTR, DWORD)
 {
     SetLastError(ERROR_ACCESS_DENIED);
     return FALSE;
+}
+
+// Writes as WriteFile does until the disk is full after `bytesAllowed` more bytes, however the
+// text is cut into writes.
+std::atomic<std::size_t> bytesAllowed{0};
+BOOL WINAPI writeUntilFull(HANDLE file, LPCVOID bytes, DWORD size, LPDWORD written, LPOVERLAPPED overlapped)
+{
+    if (size > bytesAllowed.load()) {
+        SetLastError(ERROR_DISK_FULL);
+        return FALSE;
+    }
+    bytesAllowed -= size;
+    return WriteFile(file, bytes, size, written, overlapped);
 }
 
 BOOL WINAPI refuseLink(LPCWSTR, LPCWSTR, LPSECURITY_ATTRIBUTES)
@@ -360,6 +375,36 @@ Library largeLibrary(std::size_t count, std::size_t bodyBytes, std::size_t noteB
         library.stories.back().note = std::string(noteBytes, 'n');
     }
     return library;
+}
+
+// A large library is written while it is printed. Texts that need many escapes outgrow the room
+// the printer set aside, so its memory may move under the writer; what lands is still the text.
+TEST(StoreLibrary, ATextThatOutgrowsItsRoomWhileBeingWrittenReadsBackEqual)
+{
+    TempFolder folder;
+    const std::wstring path = folder.file(L"library.json");
+    Library library = largeLibrary(280, 0, 0);
+    for (Story& story : library.stories)
+        story.body = std::string(BODY_LIMIT, '\t');  // each byte printed as two
+    ASSERT_TRUE(storeLibrary(library, path));
+    EXPECT_EQ(readLibraryFile(path), library);
+    EXPECT_FALSE(fileExists(path + L".tmp"));
+}
+
+TEST(StoreLibrary, AWriteThatFailsPartWayKeepsThePreviousFileAndLeavesNoTmp)
+{
+    TempFolder folder;
+    const std::wstring path = folder.file(L"library.json");
+    ASSERT_TRUE(storeLibrary(buildSeedLibrary(), path));
+    const std::optional<std::string> before = readBytes(path);
+    AtomicFileCalls calls;
+    calls.writeFile = writeUntilFull;
+    for (const std::size_t allowed : {std::size_t(0), std::size_t(5) << 20}) {
+        bytesAllowed = allowed;
+        EXPECT_FALSE(storeLibrary(largeLibrary(600, BODY_LIMIT, 0), path, calls)) << allowed << " bytes fit";
+        EXPECT_TRUE(readBytes(path) == before) << "the previous file is unchanged";
+        EXPECT_FALSE(fileExists(path + L".tmp"));
+    }
 }
 
 TEST(StoreLibrary, RefusesATextTheReaderWouldRefuseAndKeepsThePreviousFile)
