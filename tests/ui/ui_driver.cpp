@@ -440,22 +440,39 @@ int focusedControlId(const Program& program)
     return GetDlgCtrlID(info.hwndFocus);
 }
 
-bool saveScreenshot(const Program& program, const std::wstring& name)
+HBITMAP captureClient(const Program& program, int& width, int& height)
 {
     RECT client{};
     GetClientRect(program.window, &client);
     POINT origin{0, 0};
     ClientToScreen(program.window, &origin);
-    const int width = client.right, height = client.bottom;
+    width = client.right;
+    height = client.bottom;
     if (width <= 0 || height <= 0)
-        return false;
-
+        return nullptr;
+    // Nothing may cover the window while it is read back: under Xvfb, Wine shows the tray icons in
+    // a small window of their own at the screen's top-left corner.
+    constexpr UINT KEEP = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;
+    SetWindowPos(program.window, HWND_TOPMOST, 0, 0, 0, 0, KEEP);
+    settle(program);
     const HDC screen = GetDC(nullptr);
     const HDC memory = CreateCompatibleDC(screen);
     const HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
     const HGDIOBJ previous = SelectObject(memory, bitmap);
     BitBlt(memory, 0, 0, width, height, screen, origin.x, origin.y, SRCCOPY);
     SelectObject(memory, previous);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    SetWindowPos(program.window, HWND_NOTOPMOST, 0, 0, 0, 0, KEEP);
+    return bitmap;
+}
+
+bool saveScreenshot(const Program& program, const std::wstring& name)
+{
+    int width = 0, height = 0;
+    const HBITMAP bitmap = captureClient(program, width, height);
+    if (!bitmap)
+        return false;
 
     bool saved = false;
     ULONG_PTR token = 0;
@@ -471,8 +488,6 @@ bool saveScreenshot(const Program& program, const std::wstring& name)
         Gdiplus::GdiplusShutdown(token);
     }
     DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
     return saved;
 }
 

@@ -93,6 +93,9 @@ State readState(const Program& program);
 int focusedControlId(const Program& program);
 
 // Saves the main window's client area as a PNG named after the test.
+// The client area as the screen shows it, with no other window over it; null when the window has
+// no client area. The caller deletes the bitmap.
+HBITMAP captureClient(const Program& program, int& width, int& height);
 bool saveScreenshot(const Program& program, const std::wstring& name);
 
 }  // namespace ui

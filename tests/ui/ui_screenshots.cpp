@@ -16,6 +16,7 @@ using namespace std::chrono_literals;
 using ui::Program;
 using ui::environment;
 using ui::windowsPathOf;
+using ui::captureClient;
 
 namespace {
 
@@ -65,22 +66,11 @@ void waitUntilPainted(const Program& program)
 // legible pictures, not pixel-exact ones, and fewer pixels keep each file small.
 bool savePicture(const Program& program, const std::wstring& name, int pictureWidth = PICTURE_WIDTH)
 {
-    RECT client{};
-    GetClientRect(program.window, &client);
-    POINT origin{0, 0};
-    ClientToScreen(program.window, &origin);
-    const int width = client.right, height = client.bottom;
-    if (width <= 0 || height <= 0)
-        return false;
     waitUntilPainted(program);
-    const HDC screen = GetDC(nullptr);
-    const HDC memory = CreateCompatibleDC(screen);
-    const HBITMAP captured = CreateCompatibleBitmap(screen, width, height);
-    const HGDIOBJ previous = SelectObject(memory, captured);
-    BitBlt(memory, 0, 0, width, height, screen, origin.x, origin.y, SRCCOPY);
-    SelectObject(memory, previous);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
+    int width = 0, height = 0;
+    const HBITMAP captured = captureClient(program, width, height);
+    if (!captured)
+        return false;
 
     const int outWidth = width > pictureWidth ? pictureWidth : width;
     const int outHeight = (height * outWidth + width / 2) / width;
