@@ -108,17 +108,19 @@ std::int64_t storableDate(std::int64_t seconds)
     return seconds < 0 || seconds > PUBLISHED_MAX ? 0 : seconds;
 }
 
-// Appends the finished item as a story when it passes the title, text and source policies.
+// Appends the finished item as a story when it passes the source, title and text policies. The
+// source is checked first: an item from elsewhere is dropped before its text is cleaned.
 void finishItem(const ItemText& item, std::string_view sourceLabel, std::vector<Story>& stories)
 {
-    const std::wstring title = cleanFeedText(item.title);
-    const std::wstring description = cleanFeedText(item.description);
     const std::wstring link = cleanFeedText(item.link);
-    if (title.empty() || !isSupportedWideText(title) || !isSupportedWideText(description)
-        || !isSupportedWideText(link))
+    if (!isSupportedWideText(link))
         return;
     std::string url = utf16ToUtf8(link);
     if (!isAllowedSourceUrl(url))
+        return;
+    const std::wstring title = cleanFeedText(item.title);
+    const std::wstring description = cleanFeedText(item.description);
+    if (title.empty() || !isSupportedWideText(title) || !isSupportedWideText(description))
         return;
 
     Story story;
