@@ -16,7 +16,7 @@
 
 namespace {
 
-constexpr int REPETITIONS = 7;
+constexpr int REPETITIONS = 15;
 constexpr double SAVE_TARGET = 1.3;
 constexpr double LOAD_TARGET = 2.0;
 

@@ -131,13 +131,17 @@ public:
 
     void printed(const char* text, std::size_t length) override
     {
+        bool wake = false;
         {
             const std::lock_guard lock(mutex_);
             text_ = text;
             ready_ = length;
+            // The writer is woken only when it has something to do, not after every story.
+            wake = moving_ || ready_ >= written_ + PART;
             moving_ = false;
         }
-        changed_.notify_all();
+        if (wake)
+            changed_.notify_all();
     }
     void beforeMove() override
     {
