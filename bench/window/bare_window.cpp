@@ -1,8 +1,16 @@
 // The start-up baseline of the window benchmark: a bare GUI process that shows one window of the
 // program's size and frame, paints it once double-buffered, and waits in its message loop.
+// With "--controls <body bytes> <note bytes>" the window also gets child controls of the kinds and
+// number the program makes, filled with texts of its first story's size: what the window system
+// alone charges for them, with none of the program's own work.
 #include "common/bare_paint.h"
+#include "common/bench_text.h"
 
 #include <windows.h>
+#include <richedit.h>
+
+#include <cstdio>
+#include <string>
 
 namespace {
 
@@ -16,9 +24,52 @@ void paintFrame(HWND window)
     EndPaint(window, &paint);
 }
 
+std::wstring editText(std::size_t bytes, unsigned seed, const char* paragraph)
+{
+    const std::string utf8 = bench_text::filler(bytes, seed, paragraph);
+    std::wstring text(utf8.size(), L'\0');
+    text.resize(static_cast<std::size_t>(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
+                                                             text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+HWND child(HWND parent, const wchar_t* className, DWORD style, int x, int y, int width, int height)
+{
+    return CreateWindowExW(0, className, L"", WS_CHILD | WS_TABSTOP | style, x, y, width, height, parent, nullptr,
+                           GetModuleHandleW(nullptr), nullptr);
+}
+
+// 30 owner-drawn buttons of which 10 are shown, a search field, the story text as a rich edit, the
+// note editor and a hidden licence text, all in the program's control font.
+void createProgramControls(HWND window, unsigned bodyBytes, unsigned noteBytes)
+{
+    const DWORD readOnlyText = ES_MULTILINE | ES_READONLY | WS_VSCROLL | ES_AUTOVSCROLL;
+    const bool rich = LoadLibraryW(L"msftedit.dll") != nullptr;
+    for (int i = 0; i < 30; ++i)
+        child(window, L"BUTTON", BS_OWNERDRAW | (i < 10 ? WS_VISIBLE : 0), 16, 120 + 44 * i, 200, 36);
+    child(window, L"EDIT", WS_VISIBLE | ES_LEFT | ES_AUTOHSCROLL, 240, 40, 400, 30);
+    const HWND text = child(window, rich ? MSFTEDIT_CLASS : L"EDIT", WS_VISIBLE | readOnlyText, 660, 100, 560, 400);
+    const HWND note = child(window, L"EDIT", WS_VISIBLE | ES_MULTILINE | WS_VSCROLL | ES_AUTOVSCROLL, 660, 520, 560, 240);
+    child(window, L"EDIT", readOnlyText, 240, 100, 400, 600);
+    const HFONT font = CreateFontW(-15, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                                   CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH, L"Segoe UI");
+    for (HWND control = GetWindow(window, GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT))
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    SendMessageW(note, EM_LIMITTEXT, 2400, 0);
+    if (rich)
+        SendMessageW(text, EM_EXLIMITTEXT, 0, 1 << 20);
+    SetWindowTextW(note, editText(noteBytes, 3000, "\r\n\r\n").c_str());
+    SetWindowTextW(text, editText(bodyBytes, 1000, "\r\n\r\n").c_str());
+}
+
 LRESULT CALLBACK bareWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
+    case WM_DRAWITEM: {
+        const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+        FillRect(item->hDC, &item->rcItem, static_cast<HBRUSH>(GetStockObject(LTGRAY_BRUSH)));
+        return TRUE;
+    }
     case WM_PAINT:
         paintFrame(window);
         return 0;
@@ -38,8 +89,10 @@ LRESULT CALLBACK bareWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 
 }  // namespace
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR arguments, int)
 {
+    unsigned bodyBytes = 0, noteBytes = 0;
+    const bool controls = std::swscanf(arguments, L"--controls %u %u", &bodyBytes, &noteBytes) == 2;
     SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
     WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof(windowClass);
@@ -60,6 +113,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
                                         nullptr, instance, nullptr);
     if (!window)
         return 5;
+    if (controls)
+        createProgramControls(window, bodyBytes, noteBytes);
     ShowWindow(window, SW_SHOW);
     UpdateWindow(window);
     MSG message{};

@@ -172,6 +172,13 @@ bool writeSeedLibrary();
 // 600 stories with every text at its limit as far as the file limit allows, all on the board with
 // 2000 links; the second story has the largest body the library accepts.
 bool writeMaximalLibrary();
+// Sizes in bytes of the first story's body and note in the library written last: the story the
+// program selects at start.
+struct FirstTexts {
+    std::size_t body = 0;
+    std::size_t note = 0;
+};
+FirstTexts firstStoryTexts();
 
 // ---------------------------------------------------------------------------------------------
 // The bare decode of plate 0 (window_program.cpp, with wic_decode.h)

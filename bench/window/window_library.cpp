@@ -75,6 +75,18 @@ bool writeSeedLibrary()
     return storeLibrary(buildSeedLibrary(), libraryPath());
 }
 
+FirstTexts firstStoryTexts()
+{
+    try {
+        const Library library = readLibraryFile(libraryPath());
+        if (!library.stories.empty())
+            return {library.stories.front().body.size(), library.stories.front().note.size()};
+    } catch (const std::exception&) {
+        // no texts: the diagnostic then fills none
+    }
+    return {};
+}
+
 bool writeMaximalLibrary()
 {
     try {

@@ -41,6 +41,9 @@ double timeToFirstFrame(const std::wstring& exe, const std::wstring& arguments, 
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process{};
+    // The process started before leaves work behind it for a while (its teardown, the X server's
+    // and wineserver's); each start is timed once that has passed.
+    Sleep(500);
     const auto start = Clock::now();
     if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                         &process))
