@@ -5,6 +5,7 @@
 #include "locale/locale.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 using namespace views_detail;
@@ -127,21 +128,24 @@ bool coveredByRects(const DipRect& area, const std::vector<DipRect>& cover)
         return false;
     // Cut the area along every edge that crosses it: each piece then lies wholly inside or wholly
     // outside each rectangle, so the area is covered when every piece lies in one.
-    std::vector<float> xs{left, right}, ys{top, bottom};
+    // At most two cuts per rectangle and axis: the cuts fit on the stack (the board asks this of
+    // every link on every paint).
+    std::array<float, 2 + 2 * mostCombined> xs{left, right}, ys{top, bottom};
+    std::size_t xCount = 2, yCount = 2;
     for (const DipRect& c : cover) {
         for (const float x : {c.left, c.left + c.width})
             if (x > left && x < right)
-                xs.push_back(x);
+                xs[xCount++] = x;
         for (const float y : {c.top, c.top + c.height})
             if (y > top && y < bottom)
-                ys.push_back(y);
+                ys[yCount++] = y;
     }
-    std::sort(xs.begin(), xs.end());
-    xs.erase(std::unique(xs.begin(), xs.end()), xs.end());
-    std::sort(ys.begin(), ys.end());
-    ys.erase(std::unique(ys.begin(), ys.end()), ys.end());
-    for (std::size_t i = 0; i + 1 < xs.size(); ++i)
-        for (std::size_t j = 0; j + 1 < ys.size(); ++j)
+    std::sort(xs.begin(), xs.begin() + xCount);
+    xCount = static_cast<std::size_t>(std::unique(xs.begin(), xs.begin() + xCount) - xs.begin());
+    std::sort(ys.begin(), ys.begin() + yCount);
+    yCount = static_cast<std::size_t>(std::unique(ys.begin(), ys.begin() + yCount) - ys.begin());
+    for (std::size_t i = 0; i + 1 < xCount; ++i)
+        for (std::size_t j = 0; j + 1 < yCount; ++j)
             if (std::none_of(cover.begin(), cover.end(),
                              [&](const DipRect& c) { return holds(c, xs[i], ys[j], xs[i + 1], ys[j + 1]); }))
                 return false;

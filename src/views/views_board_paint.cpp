@@ -439,7 +439,9 @@ public:
         if (!(left < right && top < bottom))
             return true;
         const DipRect visible{left, top, right - left, bottom - top};
-        std::vector<std::uint32_t> nearby;
+        // Asked once per link and paint: the lists are kept between calls rather than allocated.
+        std::vector<std::uint32_t>& nearby = nearby_;
+        nearby.clear();
         const CellRange cells = cellsOf(visible);
         for (int row = cells.firstRow; row <= cells.lastRow; ++row)
             for (int column = cells.firstColumn; column <= cells.lastColumn; ++column) {
@@ -448,7 +450,8 @@ public:
             }
         std::sort(nearby.begin(), nearby.end());
         nearby.erase(std::unique(nearby.begin(), nearby.end()), nearby.end());
-        std::vector<DipRect> cover;
+        std::vector<DipRect>& cover = cover_;
+        cover.clear();
         for (const std::uint32_t index : nearby) {
             const DipRect& r = rects_[index];
             if (r.left < right && r.left + r.width > left && r.top < bottom && r.top + r.height > top)
@@ -483,6 +486,8 @@ private:
     int rows_ = 0;
     std::vector<DipRect> rects_;
     std::vector<std::vector<std::uint32_t>> cells_;
+    mutable std::vector<std::uint32_t> nearby_;
+    mutable std::vector<DipRect> cover_;
 };
 
 // `cover` null draws every line: the plain picture the kept pictures are tested against. Otherwise
