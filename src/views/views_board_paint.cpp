@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <functional>
+#include <optional>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -217,6 +219,21 @@ struct BoardPictures {
 
     std::unordered_map<std::string, CardPicture> cards;
     std::size_t cardBytes = 0;
+
+    // The grid and the links as last painted at rest, scaled in their place while the wheel turns.
+    Offscreen backdrop;
+    struct BackdropKey {
+        DipRect canvas;
+        float scale = 0;
+        Palette palette;
+        int left = 0;  // the layer's top-left device pixel within the frame
+        int top = 0;
+        double zoom = 0;
+        double panX = 0;
+        double panY = 0;
+        std::size_t board = 0;  // boardFingerprint of the cards and links drawn
+    };
+    std::optional<BackdropKey> backdropKey;
 
     Offscreen scratch;  // where pictures are painted
 };
@@ -529,6 +546,91 @@ void paintLinks(BoardSurface& surface, const ViewState& app, const Library& libr
     }
 }
 
+// The canvas's corners curve in within this radius; its border line lies inside it.
+constexpr float CANVAS_RADIUS = 12.0f;
+
+// What the links drawn depend on besides the view: the cards' places and the links with their
+// labels' language. A change while the wheel turns draws the links afresh.
+std::size_t boardFingerprint(const Library& library)
+{
+    std::size_t hash = static_cast<std::size_t>(currentUiLanguage);
+    const auto mix = [&](std::size_t value) { hash ^= value + 0x9E3779B97F4A7C15u + (hash << 6) + (hash >> 2); };
+    for (const Story& story : library.stories) {
+        mix(std::hash<double>{}(story.x));
+        mix(std::hash<double>{}(story.y));
+        mix(story.saved ? 1 : 2);
+    }
+    for (const Link& link : library.links) {
+        mix(std::hash<std::string_view>{}(link.a));
+        mix(std::hash<std::string_view>{}(link.b));
+        mix(static_cast<std::size_t>(link.kind));
+    }
+    return hash;
+}
+
+// Keeps the layer as painted so far (grid and links at rest) as the backdrop of turning frames.
+void keepBackdrop(BoardSurface& surface, const ViewState& app, const Library& library, const DipRect& L,
+                  const BoardView& view)
+{
+    BoardPictures& pictures = *surface.pictures;
+    pictures.backdropKey.reset();
+    const HDC kept = pictures.backdrop.reserve(pictures.layerWidth, pictures.layerHeight);
+    HDC layer = nullptr;
+    if (!kept || gp::GdipGetDC(surface.canvas.graphics, &layer) != Gdiplus::Ok)
+        return;
+    const bool copied = BitBlt(kept, 0, 0, pictures.layerWidth, pictures.layerHeight, layer, 0, 0, SRCCOPY) != FALSE;
+    gp::GdipReleaseDC(surface.canvas.graphics, layer);
+    if (copied && surface.canvas.status == Gdiplus::Ok)
+        pictures.backdropKey = BoardPictures::BackdropKey{L, surface.canvas.scale, app.palette, surface.left,
+                                                          surface.top, view.zoom, view.panX, view.panY,
+                                                          boardFingerprint(library)};
+}
+
+// While the wheel turns, the backdrop kept at rest stretched to the new zoom and pan instead of
+// drawing every link again; false when there is none for this canvas. Its edges (border and
+// corners) are left out, and it is clipped to the canvas's rounded inside.
+bool drawScaledBackdrop(BoardSurface& surface, const ViewState& app, const Library& library, const DipRect& L,
+                        const BoardView& view)
+{
+    BoardPictures& pictures = *surface.pictures;
+    const auto& key = pictures.backdropKey;
+    const float s = surface.canvas.scale;
+    if (!key || key->zoom <= 0 || !(key->canvas == L) || key->scale != s || !(key->palette == app.palette)
+        || key->left != surface.left || key->top != surface.top || key->board != boardFingerprint(library))
+        return false;
+    const double a = view.zoom / key->zoom;
+    const auto mapX = [&](double x) { return L.left + view.panX + a * (x - L.left - key->panX); };
+    const auto mapY = [&](double y) { return L.top + view.panY + a * (y - L.top - key->panY); };
+    const auto device = [&](double dip, int origin) { return static_cast<int>(std::lround(dip * s)) - origin; };
+    const double r = CANVAS_RADIUS;
+    const double x0 = L.left + r, y0 = L.top + r, x1 = L.left + L.width - r, y1 = L.top + L.height - r;
+    const int sx = device(x0, surface.left), sy = device(y0, surface.top);
+    const int sw = device(x1, surface.left) - sx, sh = device(y1, surface.top) - sy;
+    const int dx = device(mapX(x0), surface.left), dy = device(mapY(y0), surface.top);
+    const int dw = device(mapX(x1), surface.left) - dx, dh = device(mapY(y1), surface.top) - dy;
+    const HDC kept = pictures.backdrop.reserve(pictures.layerWidth, pictures.layerHeight);
+    if (!kept || sw <= 0 || sh <= 0 || dw <= 0 || dh <= 0)
+        return false;
+    HDC layer = nullptr;
+    if (gp::GdipGetDC(surface.canvas.graphics, &layer) != Gdiplus::Ok)
+        return false;
+    const int saved = SaveDC(layer);
+    const int inset = static_cast<int>(std::ceil(2 * s)), corner = static_cast<int>(std::lround(2 * (r - 2) * s));
+    HRGN inside = CreateRoundRectRgn(device(L.left, surface.left) + inset, device(L.top, surface.top) + inset,
+                                     device(L.left + L.width, surface.left) - inset + 1,
+                                     device(L.top + L.height, surface.top) - inset + 1, corner, corner);
+    if (inside) {
+        SelectClipRgn(layer, inside);
+        DeleteObject(inside);
+    }
+    SetStretchBltMode(layer, HALFTONE);
+    SetBrushOrgEx(layer, 0, 0, nullptr);
+    const bool drawn = inside && StretchBlt(layer, dx, dy, dw, dh, kept, sx, sy, sw, sh, SRCCOPY) != FALSE;
+    RestoreDC(layer, saved);
+    gp::GdipReleaseDC(surface.canvas.graphics, layer);
+    return drawn;
+}
+
 // Grid, links, cards and the empty message: everything inside the canvas.
 void paintCanvasInside(BoardSurface& surface, ViewState& app, const Library& library, const DipRect& L,
                        const BoardView& view)
@@ -545,11 +647,13 @@ void paintCanvasInside(BoardSurface& surface, ViewState& app, const Library& lib
         app.hitRows.push_back({r.left, r.top, r.width, r.height, story.id});
         cards.push_back(&story);
     }
-    if (surface.pictures) {
+    if (!surface.pictures) {
+        paintLinks(surface, app, library, L, view, nullptr);
+    } else if (!app.boardZoomTurning || !drawScaledBackdrop(surface, app, library, L, view)) {
         const CardCover cover(app.hitRows, L);
         paintLinks(surface, app, library, L, view, &cover);
-    } else {
-        paintLinks(surface, app, library, L, view, nullptr);
+        if (!app.boardZoomTurning)
+            keepBackdrop(surface, app, library, L, view);
     }
 
     if (surface.pictures)

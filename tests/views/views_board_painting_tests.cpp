@@ -233,6 +233,24 @@ TEST_F(BoardPainting, WhileTheWheelTurnsCardsAreScaledAndWhenItRestsTheyAreSharp
     expectKeptLikeInPlace("rested");
 }
 
+// The links of a turning frame are the picture kept at rest, stretched; a change of the cards'
+// places or of the links while the wheel turns draws them afresh.
+TEST_F(BoardPainting, WhileTheWheelTurnsLinksComeFromTheRestingPictureUntilTheBoardChanges)
+{
+    paint(true);
+    session.app.boardZoom = 1.13;
+    session.app.boardZoomTurning = true;
+    const std::vector<std::uint32_t> turning = paint(true);
+    const std::vector<std::uint32_t> sharp = paint(false);
+    EXPECT_LT(compare(turning, sharp, {0, 0, WIDTH, HEIGHT}, 96).pixels, WIDTH * HEIGHT / 50) << "links in place";
+
+    session.library.links.clear();
+    const std::vector<std::uint32_t> unlinked = paint(true);
+    EXPECT_GT(compare(turning, unlinked, {0, 0, WIDTH, HEIGHT}, 8).pixels, 0) << "the removed links are gone";
+    session.app.boardZoomTurning = false;
+    expectKeptLikeInPlace("rested-unlinked");
+}
+
 TEST_F(BoardPainting, NothingIsDrawnOutsideTheCanvas)
 {
     // Cards and links far beyond every edge of the canvas.
