@@ -623,8 +623,8 @@ bool drawScaledBackdrop(BoardSurface& surface, const ViewState& app, const Libra
         SelectClipRgn(layer, inside);
         DeleteObject(inside);
     }
-    SetStretchBltMode(layer, HALFTONE);
-    SetBrushOrgEx(layer, 0, 0, nullptr);
+    // The plain stretch: the frame stands for a moment only, and a filtered one costs a notch's budget.
+    SetStretchBltMode(layer, COLORONCOLOR);
     const bool drawn = inside && StretchBlt(layer, dx, dy, dw, dh, kept, sx, sy, sw, sh, SRCCOPY) != FALSE;
     RestoreDC(layer, saved);
     gp::GdipReleaseDC(surface.canvas.graphics, layer);
@@ -666,7 +666,9 @@ void paintCanvasInside(BoardSurface& surface, ViewState& app, const Library& lib
         if (meetsCanvas(L, r.left - 1, r.top - 1, r.width + 5, r.height + 6))  // the shadow reaches 3 and 4 further
             drawCard(surface, app, *cards[i], r, z);
     }
-    if (surface.pictures)
+    // Pictures of cards out of view are dropped once the wheel rests: while it turns, the cards
+    // that the next notch brings back keep theirs.
+    if (surface.pictures && !app.boardZoomTurning)
         std::erase_if(surface.pictures->cards, [&](const auto& entry) {
             if (entry.second.used)
                 return false;
