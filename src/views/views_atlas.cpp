@@ -5,8 +5,8 @@
 #include "locale/locale.h"
 
 #include <algorithm>
-#include <optional>
 #include <cmath>
+#include <optional>
 
 using namespace views_detail;
 
@@ -238,23 +238,6 @@ std::optional<KeptPlateKey> keptPlateKeyOf(const Canvas& canvas, const ViewState
     return key;
 }
 
-// Copies between the canvas and the kept pixels through the device context GDI+ hands out, flushed.
-bool copyKeptPlate(Canvas& canvas, const KeptPlateKey& key, bool keep)
-{
-    KeptPlate& kept = canvas.kit->plate;
-    const int width = key.device.right - key.device.left, height = key.device.bottom - key.device.top;
-    const HDC pixels = kept.pixels.reserve(width, height);
-    if (!pixels)
-        return false;
-    HDC target = nullptr;
-    if (gp::GdipGetDC(canvas.graphics, &target) != Gdiplus::Ok)
-        return false;
-    const bool copied = keep ? BitBlt(pixels, 0, 0, width, height, target, key.device.left, key.device.top, SRCCOPY)
-                             : BitBlt(target, key.device.left, key.device.top, width, height, pixels, 0, 0, SRCCOPY);
-    gp::GdipReleaseDC(canvas.graphics, target);
-    return copied != FALSE;
-}
-
 void drawPreviewUnderVeil(Canvas& canvas, const ViewState& app, const DipRect& view)
 {
     const std::int32_t plate = std::clamp(app.requestedPlate, 0, 1);
@@ -284,7 +267,7 @@ void paintAtlas(Canvas& canvas, ViewState& app, const Library&)
     const float W = app.clientWidthDip, H = app.clientHeightDip;
     const bool plateShown = app.plateImage.hasBitmap() && app.loadedPlate == app.requestedPlate;
     const std::optional<KeptPlateKey> key = plateShown ? keptPlateKeyOf(canvas, app, view) : std::nullopt;
-    if (!key || canvas.kit->plate.key != key || !copyKeptPlate(canvas, *key, false)) {
+    if (!key || canvas.kit->plate.key != key || !copyThroughOffscreen(canvas, canvas.kit->plate.pixels, key->device, false)) {
         fillRoundedRect(canvas, view, 11, ATLAS_BACKGROUND, 0);
         Gdiplus::GraphicsState saved = 0;
         recordStatus(canvas, gp::GdipSaveGraphics(canvas.graphics, &saved));
@@ -299,7 +282,7 @@ void paintAtlas(Canvas& canvas, ViewState& app, const Library&)
         // the paper's, which is part of the key.
         if (canvas.kit)
             canvas.kit->plate.key =
-                key && canvas.status == 0 && copyKeptPlate(canvas, *key, true) ? key : std::nullopt;
+                key && canvas.status == 0 && copyThroughOffscreen(canvas, canvas.kit->plate.pixels, key->device, true) ? key : std::nullopt;
     }
 
     const TextStyle caption{.size = 12, .colour = app.palette.muted};

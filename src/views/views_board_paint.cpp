@@ -574,12 +574,8 @@ void keepBackdrop(BoardSurface& surface, const ViewState& app, const Library& li
 {
     BoardPictures& pictures = *surface.pictures;
     pictures.backdropKey.reset();
-    const HDC kept = pictures.backdrop.reserve(pictures.layerWidth, pictures.layerHeight);
-    HDC layer = nullptr;
-    if (!kept || gp::GdipGetDC(surface.canvas.graphics, &layer) != Gdiplus::Ok)
-        return;
-    const bool copied = BitBlt(kept, 0, 0, pictures.layerWidth, pictures.layerHeight, layer, 0, 0, SRCCOPY) != FALSE;
-    gp::GdipReleaseDC(surface.canvas.graphics, layer);
+    const bool copied = copyThroughOffscreen(surface.canvas, pictures.backdrop,
+                                             RECT{0, 0, pictures.layerWidth, pictures.layerHeight}, true);
     if (copied && surface.canvas.status == Gdiplus::Ok)
         pictures.backdropKey = BoardPictures::BackdropKey{L, surface.canvas.scale, app.palette, surface.left,
                                                           surface.top, view.zoom, view.panX, view.panY,
@@ -681,22 +677,11 @@ void paintCanvasInside(BoardSurface& surface, ViewState& app, const Library& lib
                  {.size = 24.0f, .colour = app.palette.muted, .georgia = true, .centred = true});
 }
 
-// Copies between the frame and the layer through GDI+'s own device context.
+// Copies between the frame and the layer.
 bool copyLayer(Canvas& canvas, BoardPictures& pictures, int left, int top, bool intoLayer)
 {
-    const HDC layer = pictures.layer.reserve(pictures.layerWidth, pictures.layerHeight);
-    if (!layer)
-        return false;
-    HDC frame = nullptr;
-    const Gdiplus::GpStatus status = gp::GdipGetDC(canvas.graphics, &frame);
-    recordStatus(canvas, status);
-    if (status != Gdiplus::Ok)
-        return false;
-    const int w = pictures.layerWidth, h = pictures.layerHeight;
-    const bool copied = intoLayer ? BitBlt(layer, 0, 0, w, h, frame, left, top, SRCCOPY)
-                                  : BitBlt(frame, left, top, w, h, layer, 0, 0, SRCCOPY);
-    recordStatus(canvas, gp::GdipReleaseDC(canvas.graphics, frame));
-    return copied;
+    return copyThroughOffscreen(canvas, pictures.layer,
+                                RECT{left, top, left + pictures.layerWidth, top + pictures.layerHeight}, intoLayer);
 }
 
 // Paints the canvas's inside on the layer and copies it into the frame; false when the layer

@@ -108,6 +108,10 @@ private:
     int height_ = 0;
 };
 
+// Copies the device pixels `area` of the canvas's surface into `kept` at (0, 0), or back from it,
+// through the device context GDI+ hands out, flushed. False when either side cannot be had.
+bool copyThroughOffscreen(Canvas& canvas, Offscreen& kept, const RECT& area, bool keep);
+
 // Paints twice into a fresh sprite, over black and over white, through a canvas whose dip (0, 0)
 // lies on device pixel (originX, originY). The two results give every pixel's colour and
 // coverage, so the sprite blended later looks as if painted in place, anti-aliased edges included.
@@ -184,9 +188,10 @@ struct KeptPlateKey {
 
     bool operator==(const KeptPlateKey& other) const
     {
-        return plate == other.plate && bitmap == other.bitmap && levels == other.levels && zoom == other.zoom && panX == other.panX &&
-               panY == other.panY && view == other.view && scale == other.scale && offsetX == other.offsetX &&
-               offsetY == other.offsetY && paper == other.paper && EqualRect(&device, &other.device);
+        return plate == other.plate && bitmap == other.bitmap && levels == other.levels && zoom == other.zoom
+            && panX == other.panX && panY == other.panY && view == other.view && scale == other.scale
+            && offsetX == other.offsetX && offsetY == other.offsetY && paper == other.paper
+            && EqualRect(&device, &other.device);
     }
 };
 

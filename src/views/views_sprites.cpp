@@ -101,6 +101,23 @@ HDC Offscreen::reserve(int width, int height)
     return dc_.get();
 }
 
+bool views_detail::copyThroughOffscreen(Canvas& canvas, Offscreen& kept, const RECT& area, bool keep)
+{
+    const int width = area.right - area.left, height = area.bottom - area.top;
+    const HDC pixels = kept.reserve(width, height);
+    if (!pixels || !canvas.graphics)
+        return false;
+    HDC surface = nullptr;
+    const Gdiplus::GpStatus status = gp::GdipGetDC(canvas.graphics, &surface);
+    recordStatus(canvas, status);
+    if (status != Gdiplus::Ok)
+        return false;
+    const BOOL copied = keep ? BitBlt(pixels, 0, 0, width, height, surface, area.left, area.top, SRCCOPY)
+                             : BitBlt(surface, area.left, area.top, width, height, pixels, 0, 0, SRCCOPY);
+    recordStatus(canvas, gp::GdipReleaseDC(canvas.graphics, surface));
+    return copied != FALSE;
+}
+
 bool views_detail::paintOntoSprite(Offscreen& scratchSurface, const Sprite& target, const Canvas& like, float originX,
                                    float originY, const std::function<void(Canvas&)>& paint, int& status)
 {
