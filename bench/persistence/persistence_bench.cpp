@@ -16,7 +16,10 @@
 
 namespace {
 
-constexpr int REPETITIONS = 15;
+// A flush on a shared machine's disk varies a great deal from one run to the next, so many runs.
+constexpr int REPETITIONS = 31;
+constexpr int WARM_UP = 5;
+constexpr DWORD PAUSE_MS = 30;
 constexpr double SAVE_TARGET = 1.3;
 constexpr double LOAD_TARGET = 2.0;
 
@@ -48,15 +51,24 @@ struct Pair {
     double baseline;  // median, ms
 };
 
-// Alternates the two, so that load from other processes falls on both alike.
+// Alternates the two, so that load from other processes falls on both alike. A pause follows each
+// run: what a run leaves the disk to do (a save frees the older backup after it returns) is done
+// before the next is timed, and does not slow it.
 Pair medianPair(const std::function<void()>& subject, const std::function<void()>& baseline)
 {
     std::vector<double> subjectTimes, baselineTimes;
     auto timed = [](const std::function<void()>& work) {
         const auto start = std::chrono::steady_clock::now();
         work();
-        return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+        const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+        Sleep(PAUSE_MS);
+        return ms;
     };
+    // The first runs after a change of work are slower, while the disk settles.
+    for (int i = 0; i < WARM_UP; ++i) {
+        timed(baseline);
+        timed(subject);
+    }
     for (int i = 0; i < REPETITIONS; ++i) {
         baselineTimes.push_back(timed(baseline));
         subjectTimes.push_back(timed(subject));

@@ -77,8 +77,48 @@ bool writeAll(HANDLE file, const char* bytes, std::size_t size, const AtomicFile
     return calls.writeFile(file, bytes, static_cast<DWORD>(size), &written, nullptr) && written == size;
 }
 
+// Texts from this size on are written while they are printed, and the backup they replace is freed
+// after the save; a smaller library is printed, written and freed in a moment.
+constexpr std::size_t LARGE_FILE_BYTES = std::size_t(4) << 20;
+
+// Replacing the older backup frees its disk space, and for a large library that costs as much as
+// a sixth of the save. A second name holds that space through the replacement, and a thread of its
+// own drops the name once the save has returned. The name only ever holds a superseded backup, so
+// a kill before it is dropped costs nothing: the next save drops it first.
+class DeferredFree {
+public:
+    DeferredFree() = default;
+    DeferredFree(const DeferredFree&) = delete;
+    DeferredFree& operator=(const DeferredFree&) = delete;
+    ~DeferredFree() { wait(); }  // at exit, so that a finished run leaves no second name behind
+
+    // Gives `file` the name `holder` before it is replaced; false leaves the freeing to the replacement.
+    bool hold(const AtomicFileCalls& calls, const std::wstring& file, const std::wstring& holder)
+    {
+        wait();
+        calls.deleteFile(holder.c_str());  // a leftover of a killed run
+        return calls.createHardLink(holder.c_str(), file.c_str(), nullptr) != FALSE;
+    }
+    void release(const AtomicFileCalls& calls, const std::wstring& holder)
+    {
+        try {
+            dropping_ = std::thread([holder] { DeleteFileW(holder.c_str()); });
+        } catch (const std::system_error&) {
+            calls.deleteFile(holder.c_str());
+        }
+    }
+
+private:
+    void wait()
+    {
+        if (dropping_.joinable())
+            dropping_.join();
+    }
+    std::thread dropping_;
+};
+
 // Flushes and closes the ".tmp" file whose content is complete when `stored`, then puts it in place.
-bool completeAtomicWrite(const std::wstring& path, TmpFile& file, bool stored, bool keepBackup,
+bool completeAtomicWrite(const std::wstring& path, TmpFile& file, bool stored, std::size_t size, bool keepBackup,
                          const AtomicFileCalls& calls)
 {
     const std::wstring tmp = path + L".tmp";
@@ -107,14 +147,17 @@ bool completeAtomicWrite(const std::wstring& path, TmpFile& file, bool stored, b
     // which is still a complete library; the save is not undone for it.
     if (backingUp) {
         const std::wstring backup = path + L".bak";
+        // Saves run on the window thread only.
+        static DeferredFree olderBackup;
+        const std::wstring holder = backup + L".old";
+        const bool held = size >= LARGE_FILE_BYTES && exists(calls, backup) && olderBackup.hold(calls, backup, holder);
         if (!calls.moveFileEx(previous.c_str(), backup.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
             calls.deleteFile(previous.c_str());
+        if (held)
+            olderBackup.release(calls, holder);
     }
     return true;
 }
-
-// Texts from this size on are written while they are printed; a smaller library prints in a moment.
-constexpr std::size_t STREAMED_SAVE_BYTES = std::size_t(4) << 20;
 
 // Writes a library's text to the ".tmp" file on a thread of its own while the window thread is
 // still printing it: the printing and the file's write overlap instead of following each other.
@@ -136,8 +179,8 @@ public:
             const std::lock_guard lock(mutex_);
             text_ = text;
             ready_ = length;
-            // The writer is woken only when it has something to do, not after every story.
-            wake = moving_ || ready_ >= written_ + PART;
+            // The writer is woken only when it waits and has something to do, not after every story.
+            wake = moving_ || (!writing_ && ready_ >= written_ + PART);
             moving_ = false;
         }
         if (wake)
@@ -223,7 +266,7 @@ bool writeFileAtomic(const std::wstring& path, std::string_view bytes, bool keep
     if (file.handle == INVALID_HANDLE_VALUE)
         return false;
     const bool stored = writeAll(file.handle, bytes.data(), bytes.size(), calls);
-    return completeAtomicWrite(path, file, stored, keepBackup, calls);
+    return completeAtomicWrite(path, file, stored, bytes.size(), keepBackup, calls);
 }
 
 bool writeFileAtomic(const std::wstring& path, std::string_view bytes, bool keepBackup)
@@ -243,7 +286,7 @@ bool storeLibrary(const Library& library, const std::wstring& libraryPath, const
         textBytes += story.body.size() + story.note.size() + story.title.size();
     std::optional<StreamedWrite> stream;
     try {
-        if (textBytes >= STREAMED_SAVE_BYTES)
+        if (textBytes >= LARGE_FILE_BYTES)
             stream.emplace(file.handle, calls);
     } catch (const std::system_error&) {
         // No thread to be had: the text is printed first and written after.
@@ -260,7 +303,7 @@ bool storeLibrary(const Library& library, const std::wstring& libraryPath, const
         text.clear();
     }
     stream.reset();  // the writer is done with the text before anything else touches it
-    return completeAtomicWrite(libraryPath, file, stored, true, calls);
+    return completeAtomicWrite(libraryPath, file, stored, text.size(), true, calls);
 }
 
 bool storeLibrary(const Library& library, const std::wstring& libraryPath)

@@ -430,6 +430,33 @@ TEST(StoreLibrary, LargeLibraryBelowTheLimitIsSavedAndReadsBackEqual)
     EXPECT_EQ(readLibraryFile(path), library);
 }
 
+// A large save frees the older backup after it returns, through a second name. A leftover of that
+// name from a killed run is dropped first; one held by another program costs only the deferral.
+TEST(StoreLibrary, LargeSavesKeepTheBackupChainAndLeaveNoSecondNameBehind)
+{
+    TempFolder folder;
+    const std::wstring path = folder.file(L"library.json");
+    const std::wstring holder = path + L".bak.old";
+    Library library = largeLibrary(300, 20000, 0);  // about 6 MB
+    ASSERT_TRUE(storeLibrary(library, path));
+    for (const char* note : {"second", "third", "fourth"}) {
+        const Library before = readLibraryFile(path);
+        library.stories[3].note = note;
+        ASSERT_TRUE(writeBytes(holder, "left by a killed run"));
+        {
+            std::optional<ExclusiveHandle> held;
+            if (std::string_view(note) == "second")
+                held.emplace(holder);
+            ASSERT_TRUE(storeLibrary(library, path)) << note;
+        }
+        EXPECT_EQ(readLibraryFile(path), library) << note;
+        EXPECT_EQ(readLibraryFile(path + L".bak"), before) << note;
+    }
+    for (int wait = 0; wait < 100 && fileExists(holder); ++wait)
+        Sleep(50);
+    EXPECT_FALSE(fileExists(holder));
+}
+
 TEST(StoreLibrary, UnprintableTextFailsTheSaveAndWritesNothing)
 {
     TempFolder folder;
