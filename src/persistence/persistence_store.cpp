@@ -92,12 +92,13 @@ public:
     DeferredFree& operator=(const DeferredFree&) = delete;
     ~DeferredFree() { wait(); }  // at exit, so that a finished run leaves no second name behind
 
-    // Gives `file` the name `holder` before it is replaced; false leaves the freeing to the replacement.
-    bool hold(const AtomicFileCalls& calls, const std::wstring& file, const std::wstring& holder)
+    // Gives `file` the name `holder` before it is replaced, when `wanted`; false leaves the freeing
+    // to the replacement. A leftover of a killed run under that name goes either way.
+    bool hold(const AtomicFileCalls& calls, const std::wstring& file, const std::wstring& holder, bool wanted)
     {
         wait();
-        calls.deleteFile(holder.c_str());  // a leftover of a killed run
-        return calls.createHardLink(holder.c_str(), file.c_str(), nullptr) != FALSE;
+        calls.deleteFile(holder.c_str());
+        return wanted && calls.createHardLink(holder.c_str(), file.c_str(), nullptr) != FALSE;
     }
     void release(const AtomicFileCalls& calls, const std::wstring& holder)
     {
@@ -150,7 +151,7 @@ bool completeAtomicWrite(const std::wstring& path, TmpFile& file, bool stored, s
         // Saves run on the window thread only.
         static DeferredFree olderBackup;
         const std::wstring holder = backup + L".old";
-        const bool held = size >= LARGE_FILE_BYTES && exists(calls, backup) && olderBackup.hold(calls, backup, holder);
+        const bool held = olderBackup.hold(calls, backup, holder, size >= LARGE_FILE_BYTES);
         if (!calls.moveFileEx(previous.c_str(), backup.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
             calls.deleteFile(previous.c_str());
         if (held)

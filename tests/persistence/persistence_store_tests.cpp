@@ -455,6 +455,11 @@ TEST(StoreLibrary, LargeSavesKeepTheBackupChainAndLeaveNoSecondNameBehind)
     for (int wait = 0; wait < 100 && fileExists(holder); ++wait)
         Sleep(50);
     EXPECT_FALSE(fileExists(holder));
+    // A small save frees in a moment, and drops a leftover all the same.
+    ASSERT_TRUE(writeBytes(holder, "left by a killed run"));
+    ASSERT_TRUE(storeLibrary(buildSeedLibrary(), path));
+    EXPECT_FALSE(fileExists(holder));
+    EXPECT_EQ(readLibraryFile(path + L".bak"), library);
 }
 
 TEST(StoreLibrary, UnprintableTextFailsTheSaveAndWritesNothing)
